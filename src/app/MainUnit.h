@@ -1,0 +1,133 @@
+#pragma once
+
+// The main window: a borderless window with a picture header, the navigation bar and five pages.
+// It owns the models, the five timers and the settings object for the whole run, runs the creation
+// steps in their fixed order and the close sequence exactly once, however the program ends.
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QStackedWidget;
+
+namespace brenvik {
+
+class TSettings;
+class NavigationBar;
+class MemoryPage;
+class ProcessPage;
+class StartupPage;
+class SystemPage;
+class OptionsPage;
+
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    enum Page { MemoryPageIndex = 0, ProcessPageIndex, StartupPageIndex, SystemPageIndex,
+                OptionsPageIndex };
+
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The creation steps, in their fixed order. An exception that escapes a step goes to the
+    // unexpected-error handler; that step is abandoned and the next one runs.
+    void FormCreate();
+
+    void ShowPage(int page);
+    int currentPage() const;
+
+    // Ends the program: the close sequence runs (once), then the message loop ends.
+    void endProgram();
+    // Saves what must survive a session end without releasing anything: the session may still be
+    // cancelled and the program go on.
+    void saveForSessionEnd();
+    // The close sequence: runs once, never refuses.
+    void FormCloseQuery();
+    bool closeSequenceDone() const { return closeSequenceDone_; }
+
+    TSettings& settings() { return *settings_; }
+    NavigationBar* navigationBar() const { return navigation_; }
+    MemoryPage* memoryPage() const { return memoryPage_; }
+    ProcessPage* processPage() const { return processPage_; }
+    StartupPage* startupPage() const { return startupPage_; }
+    SystemPage* systemPage() const { return systemPage_; }
+    OptionsPage* optionsPage() const { return optionsPage_; }
+
+    QTimer MemoryTimer;
+    QTimer CPUTimer;
+    QTimer ProcessTimer;
+    QTimer StartupTimer;
+    QTimer MemoryCleanTimer;
+
+    // Header areas, exposed for tests and the window manager's hit tests.
+    QWidget* headerPicture() const;
+    QWidget* minimiseArea() const;
+    QWidget* closeArea() const;
+    QWidget* exitPicture() const;
+
+    // Called with every unexpected error; the crash-reporting layer installs the real one.
+    static void setUnexpectedErrorHandler(std::function<void(std::exception_ptr)> handler);
+    static void reportUnexpected(std::exception_ptr error);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildChrome();
+    void buildNavigation();
+    void runStep(void (TMainForm::*step)());
+
+    // Creation steps.
+    void createSplash();
+    void showFirstPage();
+    void LoadHotKey();
+    void createProcessList();
+    void createStartupList();
+    void fillMemoryPage();
+    void setColumnWidths();
+    void fillSystemPage();
+    void createSettings();
+    void restorePreferences();
+    void closeSplash();
+
+    void JvPageList1Change();
+    void Image1MouseDown(QMouseEvent* event);
+    void Label3Click();
+    void Label8Click();
+    void Image26Click();
+
+    void MemoryTimerTimer();
+    void CPUTimerTimer();
+    void ProcessTimerTimer();
+    void StartupTimerTimer();
+    void MemoryCleanTimerTimer();
+
+    void RzGroup3Items3Click(); // "System Restore"
+    void HelpItemClick();       // "Help"
+    void RzGroup2Items4Click(); // "About"
+
+    std::unique_ptr<TSettings> settings_;
+    QLabel* header_ = nullptr;
+    QLabel* footer_ = nullptr;
+    QWidget* minimiseArea_ = nullptr;
+    QWidget* closeArea_ = nullptr;
+    QLabel* exitPicture_ = nullptr;
+    NavigationBar* navigation_ = nullptr;
+    QStackedWidget* pages_ = nullptr;
+    MemoryPage* memoryPage_ = nullptr;
+    ProcessPage* processPage_ = nullptr;
+    StartupPage* startupPage_ = nullptr;
+    SystemPage* systemPage_ = nullptr;
+    OptionsPage* optionsPage_ = nullptr;
+
+    bool closeSequenceDone_ = false;
+    bool manualMove_ = false;
+    QPoint moveOffset_;
+};
+
+} // namespace brenvik

@@ -1,0 +1,1 @@
+#include "common/FileUtils.h"

@@ -1,0 +1,7 @@
+#pragma once
+
+// Size and duration texts and the processor-load routines.
+
+namespace brenvik {
+
+} // namespace brenvik

@@ -1,0 +1,29 @@
+#pragma once
+
+// The commands of brenvikctl. Each takes the words after its name and returns the exit code:
+// 0 done, 1 the command failed (for instance a name that matches nothing), 2 bad usage.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace brenvik::ctl {
+
+struct Invocation {
+    std::vector<std::string> args; // the words after the command's name, options removed
+    bool json = false;             // --json: one JSON document on standard output
+    std::ostream& out;
+    std::ostream& err;
+};
+
+int runStatus(Invocation& call);
+int runWash(Invocation& call);
+int runProcesses(Invocation& call);
+int runStartup(Invocation& call);
+int runSysinfo(Invocation& call);
+int runSettings(Invocation& call);
+
+// Prints rows of caption and value with the values aligned in one column.
+void printAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows);
+
+} // namespace brenvik::ctl
