@@ -329,6 +329,12 @@ void TMainForm::FormCloseQuery() {
 
 void TMainForm::saveForSessionEnd() {}
 
+void TMainForm::StartWash() {}
+
+void TMainForm::WashFinished() {}
+
+void TMainForm::MemoryThresholdWash() {}
+
 void TMainForm::MemoryTimerTimer() {}
 
 void TMainForm::CPUTimerTimer() {}

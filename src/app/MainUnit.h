@@ -48,6 +48,13 @@ public:
     void FormCloseQuery();
     bool closeSequenceDone() const { return closeSequenceDone_; }
 
+    // Every way a wash starts ("Clean Now", "Wash Now!", the hot key, the timers) performs this.
+    void StartWash();
+    // The end notification of every wash, on the interface thread.
+    void WashFinished();
+    // The free-memory threshold rule's start, which must not stack washes.
+    void MemoryThresholdWash();
+
     TSettings& settings() { return *settings_; }
     NavigationBar* navigationBar() const { return navigation_; }
     MemoryPage* memoryPage() const { return memoryPage_; }
