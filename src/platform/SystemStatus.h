@@ -40,7 +40,15 @@ struct OsVersionRecord {
     std::uint16_t servicePackMinor = 0;
     std::uint16_t suiteMask = 0;
     std::uint8_t productType = 0;     // VER_NT_WORKSTATION 1, DOMAIN_CONTROLLER 2, SERVER 3
+    // Product version of kernel32 (major in the high word, minor in the low word); only the 9x
+    // family reads it, 0 elsewhere and when it cannot be read.
+    std::uint32_t kernelVersion = 0;
+    std::int32_t serverR2 = 0;        // the SM_SERVERR2 system metric
+    std::uint16_t nativeArchitecture = 0; // PROCESSOR_ARCHITECTURE_*: 0 x86, 9 AMD64
 };
+
+inline constexpr std::uint16_t PROCESSOR_ARCHITECTURE_INTEL = 0;
+inline constexpr std::uint16_t PROCESSOR_ARCHITECTURE_AMD64 = 9;
 
 // Per-processor times in 100-nanosecond units since the system started; kernel time includes idle
 // time.
