@@ -24,10 +24,10 @@ FakePlatform::FakePlatform() {
     registry->setHive(HKEY_CURRENT_USER, std::make_shared<Hive>());
     registry->setHive(HKEY_LOCAL_MACHINE, std::make_shared<Hive>());
     system = std::make_unique<FakeSystemStatus>();
-    processes = std::make_unique<ProcessTable>();
-    allocator = std::make_unique<BlockAllocator>();
-    processor = std::make_unique<Processor>();
-    folders = std::make_unique<SpecialFolders>();
+    processes = std::make_unique<FakeProcessTable>();
+    allocator = std::make_unique<FakeBlockAllocator>();
+    processor = std::make_unique<FakeProcessor>();
+    folders = std::make_unique<FakeSpecialFolders>();
     shell = std::make_unique<FakeShell>();
 }
 

@@ -3,6 +3,10 @@
 // An in-memory platform for tests: registry hives in memory, a system status whose figures the
 // test sets, a shell that records what it was asked to start.
 
+#include "fakes/FakeBlockAllocator.h"
+#include "fakes/FakeProcessTable.h"
+#include "fakes/FakeProcessor.h"
+#include "fakes/FakeSpecialFolders.h"
 #include "platform/BlockAllocator.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
@@ -12,6 +16,8 @@
 #include "platform/SpecialFolders.h"
 #include "platform/SystemStatus.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,11 +55,20 @@ public:
     };
     std::vector<Call> calls;
     bool result = true;
+    std::map<std::string, std::filesystem::path, std::less<>> programs; // on the PATH, by name
+    std::set<std::string, std::less<>> handledTypes;                    // MIME types with a handler
 
     bool execute(std::string_view verb, const std::string& file, const std::string& parameters,
                  const std::filesystem::path& directory) override {
         calls.push_back({std::string(verb), file, parameters, directory});
         return result;
+    }
+    std::filesystem::path findProgram(std::string_view name) override {
+        const auto found = programs.find(name);
+        return found == programs.end() ? std::filesystem::path() : found->second;
+    }
+    bool hasHandlerFor(std::string_view mimeType) override {
+        return handledTypes.find(mimeType) != handledTypes.end();
     }
 };
 
@@ -63,6 +78,10 @@ public:
 
     FakeSystemStatus& fakeSystem() { return static_cast<FakeSystemStatus&>(*system); }
     FakeShell& fakeShell() { return static_cast<FakeShell&>(*shell); }
+    FakeProcessor& fakeProcessor() { return static_cast<FakeProcessor&>(*processor); }
+    FakeSpecialFolders& fakeFolders() { return static_cast<FakeSpecialFolders&>(*folders); }
+    FakeProcessTable& fakeProcesses() { return static_cast<FakeProcessTable&>(*processes); }
+    FakeBlockAllocator& fakeAllocator() { return static_cast<FakeBlockAllocator&>(*allocator); }
 };
 
 // Installs a fresh FakePlatform for a test's lifetime.

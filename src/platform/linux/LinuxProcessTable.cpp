@@ -1,8 +1,380 @@
-#include "platform/ProcessTable.h"
+#include "platform/linux/LinuxProcessTable.h"
+
+#include "platform/XdgPaths.h"
 #include "platform/linux/LinuxServices.h"
+#include "platform/linux/ProcFile.h"
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace brenvik::platform {
 
-std::unique_ptr<ProcessTable> makeLinuxProcessTable() { return std::make_unique<ProcessTable>(); }
+namespace {
+
+constexpr std::uint32_t PF_KTHREAD = 0x00200000;
+
+template <typename Number> Number parseField(std::string_view text) {
+    Number value{};
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// A process directory's name as a PID; 0 for the other entries of the proc root.
+std::uint32_t processIdOf(const char* name) {
+    std::uint32_t value = 0;
+    const char* end = name + std::char_traits<char>::length(name);
+    const auto [last, error] = std::from_chars(name, end, value);
+    return error == std::errc{} && last == end ? value : 0;
+}
+
+std::string trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+// The program an Exec line starts: its first word, quotes removed, past an `env VAR=value`.
+std::string programOfExec(std::string_view exec) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false;
+    bool inWord = false;
+    for (std::size_t i = 0; i < exec.size(); ++i) {
+        const char c = exec[i];
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == '\\' && quoted && i + 1 < exec.size()) {
+            word += exec[++i];
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inWord)
+                words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.push_back(std::move(word));
+    std::size_t index = 0;
+    if (index < words.size() && (words[index] == "env" || words[index] == "/usr/bin/env")) {
+        ++index;
+        while (index < words.size() && words[index].find('=') != std::string::npos)
+            ++index;
+    }
+    return index < words.size() ? words[index] : std::string();
+}
+
+// The executable a bare program name runs, looked up in the search path; empty when none.
+std::filesystem::path resolveProgram(const std::string& program) {
+    std::error_code error;
+    if (program.find('/') != std::string::npos)
+        return std::filesystem::weakly_canonical(program, error);
+    const char* searchPath = std::getenv("PATH");
+    std::string_view dirs = searchPath ? searchPath : "/usr/local/bin:/usr/bin:/bin";
+    while (!dirs.empty()) {
+        const auto colon = dirs.find(':');
+        const std::string_view dir = dirs.substr(0, colon);
+        dirs.remove_prefix(colon == std::string_view::npos ? dirs.size() : colon + 1);
+        if (dir.empty())
+            continue;
+        const std::filesystem::path candidate = std::filesystem::path(dir) / program;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return std::filesystem::weakly_canonical(candidate, error);
+    }
+    return {};
+}
+
+} // namespace
+
+bool parseProcStat(std::string_view text, ProcStat& stat) {
+    const auto open = text.find('(');
+    const auto close = text.rfind(')');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+        return false;
+    stat = ProcStat{};
+    stat.name.assign(text.substr(open + 1, close - open - 1));
+    // Fields after the name are numbered from 3 (the state).
+    std::string_view rest = text.substr(close + 1);
+    int field = 2;
+    while (!rest.empty()) {
+        const auto start = rest.find_first_not_of(" \n");
+        if (start == std::string_view::npos)
+            break;
+        rest.remove_prefix(start);
+        const auto end = rest.find_first_of(" \n");
+        const std::string_view value = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
+        switch (++field) {
+        case 9:
+            stat.flags = parseField<std::uint32_t>(value);
+            break;
+        case 19:
+            stat.nice = parseField<int>(value);
+            break;
+        case 20:
+            stat.threads = parseField<std::uint32_t>(value);
+            break;
+        case 41:
+            stat.policy = parseField<int>(value);
+            return true;
+        default:
+            break;
+        }
+    }
+    return field >= 20;
+}
+
+std::uint32_t priorityClassFor(int policy, int nice) {
+    constexpr int SchedDeadline = 6;
+    if (policy == SCHED_FIFO || policy == SCHED_RR || policy == SchedDeadline)
+        return REALTIME_PRIORITY_CLASS;
+    if (policy == SCHED_IDLE)
+        return IDLE_PRIORITY_CLASS;
+    if (nice <= -11)
+        return HIGH_PRIORITY_CLASS;
+    if (nice <= -1)
+        return ABOVE_NORMAL_PRIORITY_CLASS;
+    if (nice == 0)
+        return NORMAL_PRIORITY_CLASS;
+    if (nice <= 10)
+        return BELOW_NORMAL_PRIORITY_CLASS;
+    return IDLE_PRIORITY_CLASS;
+}
+
+std::optional<LinuxSchedule> scheduleFor(std::uint32_t priorityClass) {
+    switch (priorityClass) {
+    case REALTIME_PRIORITY_CLASS:
+        return LinuxSchedule{SCHED_RR, 0};
+    case HIGH_PRIORITY_CLASS:
+        return LinuxSchedule{SCHED_OTHER, -15};
+    case ABOVE_NORMAL_PRIORITY_CLASS:
+        return LinuxSchedule{SCHED_OTHER, -5};
+    case NORMAL_PRIORITY_CLASS:
+        return LinuxSchedule{SCHED_OTHER, 0};
+    case BELOW_NORMAL_PRIORITY_CLASS:
+        return LinuxSchedule{SCHED_OTHER, 5};
+    case IDLE_PRIORITY_CLASS:
+        return LinuxSchedule{SCHED_OTHER, 19};
+    default:
+        return std::nullopt;
+    }
+}
+
+DesktopIconIndex::DesktopIconIndex(const std::vector<std::filesystem::path>& applicationDirs) {
+    for (const auto& dir : applicationDirs) {
+        std::error_code error;
+        std::filesystem::recursive_directory_iterator it(
+            dir, std::filesystem::directory_options::skip_permission_denied, error);
+        for (; !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+            if (it->path().extension() == ".desktop")
+                addEntry(it->path());
+    }
+}
+
+void DesktopIconIndex::addEntry(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    bool inEntry = false;
+    std::string icon, exec, tryExec;
+    bool hidden = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.front() == '[') {
+            inEntry = trimmed(line) == "[Desktop Entry]";
+            continue;
+        }
+        if (!inEntry)
+            continue;
+        const auto equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string key = trimmed(std::string_view(line).substr(0, equals));
+        const std::string value = trimmed(std::string_view(line).substr(equals + 1));
+        if (key == "Icon")
+            icon = value;
+        else if (key == "Exec")
+            exec = value;
+        else if (key == "TryExec")
+            tryExec = value;
+        else if (key == "Hidden")
+            hidden = value == "true";
+    }
+    if (icon.empty() || hidden)
+        return;
+    // Folders earlier in the list take precedence, so the first entry for a program wins.
+    for (const std::string& program : {tryExec, programOfExec(exec)}) {
+        if (program.empty())
+            continue;
+        if (program.find('/') == std::string::npos)
+            icons_.try_emplace(program, icon);
+        const std::filesystem::path resolved = resolveProgram(program);
+        if (!resolved.empty())
+            icons_.try_emplace(resolved.string(), icon);
+        if (program.front() == '/')
+            icons_.try_emplace(program, icon);
+    }
+}
+
+std::string DesktopIconIndex::iconFor(const std::string& executable) const {
+    if (const auto found = icons_.find(executable); found != icons_.end())
+        return found->second;
+    const auto slash = executable.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    const auto found = icons_.find(std::string_view(executable).substr(slash + 1));
+    return found != icons_.end() ? found->second : std::string();
+}
+
+LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot,
+                                     std::vector<std::filesystem::path> applicationDirs)
+    : root_(procRoot.string()), applicationDirs_(std::move(applicationDirs)) {}
+
+LinuxProcessTable::~LinuxProcessTable() = default;
+
+bool LinuxProcessTable::readProcFile(std::uint32_t processId, const char* name) {
+    path_.assign(root_).append("/").append(std::to_string(processId)).append("/").append(name);
+    return readSmallFile(path_.c_str(), buffer_);
+}
+
+std::string LinuxProcessTable::readExeLink(const std::string& directory) {
+    const std::string link = directory + "/exe";
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target)
+        return {};
+    return std::string(target, static_cast<std::size_t>(length));
+}
+
+std::vector<ProcessEntry> LinuxProcessTable::snapshot() {
+    std::vector<ProcessEntry> entries;
+    DIR* dir = ::opendir(root_.c_str());
+    if (!dir)
+        return entries;
+    ProcStat stat;
+    while (const dirent* item = ::readdir(dir)) {
+        const std::uint32_t processId = processIdOf(item->d_name);
+        if (processId == 0)
+            continue;
+        // A process that ends while we read it has no stat any more: it is simply not listed.
+        if (!readProcFile(processId, "stat") || !parseProcStat(buffer_, stat))
+            continue;
+        ProcessEntry entry{processId, stat.threads, {}};
+        if (!(stat.flags & PF_KTHREAD))
+            entry.exeFile = readExeLink(root_ + "/" + item->d_name);
+        if (entry.exeFile.empty())
+            entry.exeFile = (stat.flags & PF_KTHREAD) ? "[" + stat.name + "]" : stat.name;
+        entries.push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return entries;
+}
+
+std::string LinuxProcessTable::modulePath(std::uint32_t processId) {
+    return readExeLink(root_ + "/" + std::to_string(processId));
+}
+
+std::uint32_t LinuxProcessTable::priorityClass(std::uint32_t processId) {
+    ProcStat stat;
+    if (!readProcFile(processId, "stat") || !parseProcStat(buffer_, stat))
+        return 0;
+    return priorityClassFor(stat.policy, stat.nice);
+}
+
+bool LinuxProcessTable::setPriorityClass(std::uint32_t processId, std::uint32_t priorityClass) {
+    const auto schedule = scheduleFor(priorityClass);
+    if (!schedule || processId == 0 || processId > INT_MAX)
+        return false;
+    // Nice values and policies belong to threads on Linux; a class is the whole process's.
+    DIR* tasks = ::opendir((root_ + "/" + std::to_string(processId) + "/task").c_str());
+    if (!tasks)
+        return false;
+    bool changed = false;
+    bool refused = false;
+    while (const dirent* item = ::readdir(tasks)) {
+        const std::uint32_t threadId = processIdOf(item->d_name);
+        if (threadId == 0)
+            continue;
+        const auto tid = static_cast<pid_t>(threadId);
+        sched_param param{};
+        param.sched_priority = schedule->policy == SCHED_RR ? 1 : 0;
+        bool done = ::sched_setscheduler(tid, schedule->policy, &param) == 0;
+        if (done && schedule->policy == SCHED_OTHER)
+            done = ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), schedule->nice) == 0;
+        if (done)
+            changed = true;
+        else if (errno != ESRCH) // a thread that ended meanwhile needs no change
+            refused = true;
+    }
+    ::closedir(tasks);
+    return changed && !refused;
+}
+
+std::uint64_t LinuxProcessTable::memoryUsage(std::uint32_t processId) {
+    if (!readProcFile(processId, "statm"))
+        return 0;
+    const std::string_view text = buffer_;
+    const auto space = text.find(' ');
+    if (space == std::string_view::npos)
+        return 0;
+    static const auto pageSize = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    return parseField<std::uint64_t>(text.substr(space + 1)) * pageSize;
+}
+
+std::uint32_t LinuxProcessTable::terminate(std::uint32_t processId) {
+    // Zero and values beyond pid_t would name process groups or nothing at all.
+    if (processId == 0 || processId > INT_MAX)
+        return ProcessTable::NoSuchProcess;
+    const auto errorCode = [](int error) {
+        return error == EPERM || error == EACCES ? ProcessTable::AccessDenied
+                                                 : ProcessTable::NoSuchProcess;
+    };
+    // A process descriptor pins the process, so a recycled PID cannot receive the signal.
+    const long fd = ::syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0);
+    if (fd < 0)
+        return errorCode(errno);
+    const long sent = ::syscall(SYS_pidfd_send_signal, static_cast<int>(fd), SIGKILL, nullptr, 0);
+    const int error = errno;
+    ::close(static_cast<int>(fd));
+    return sent == 0 ? ProcessTable::Ended : errorCode(error);
+}
+
+bool LinuxProcessTable::terminateWithDebugPrivilege(std::uint32_t) {
+    // The kernel decides by credentials alone; there is no privilege to take for a retry.
+    return false;
+}
+
+std::string LinuxProcessTable::ownExecutablePath() {
+    return readExeLink(root_ + "/self");
+}
+
+std::string LinuxProcessTable::iconFor(const std::string& executable) {
+    if (!icons_) {
+        std::vector<std::filesystem::path> dirs = applicationDirs_;
+        if (dirs.empty()) {
+            dirs.push_back(xdg::dataHome() / "applications");
+            for (const auto& dir : xdg::dataDirs())
+                dirs.push_back(dir / "applications");
+        }
+        icons_.emplace(dirs);
+    }
+    return icons_->iconFor(executable);
+}
+
+std::unique_ptr<ProcessTable> makeLinuxProcessTable() {
+    return std::make_unique<LinuxProcessTable>();
+}
 
 } // namespace brenvik::platform
