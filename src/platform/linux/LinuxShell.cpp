@@ -1,12 +1,15 @@
 #include "platform/Shell.h"
+#include "platform/XdgPaths.h"
 #include "platform/linux/LinuxServices.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
-#include <spawn.h>
+#include <fstream>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 #include <vector>
 
 extern char** environ;
@@ -15,9 +18,51 @@ namespace brenvik::platform {
 
 namespace {
 
-// Starts `argv` detached (a grandchild adopted by init), so that nothing is left to reap and the
-// started program outlives us. True when the program could be started.
-bool spawnDetached(const std::vector<std::string>& argv, const std::filesystem::path& directory) {
+bool isExecutableFile(const std::filesystem::path& file) {
+    struct stat info {};
+    return stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           access(file.c_str(), X_OK) == 0;
+}
+
+// Splits a command line into words: blanks separate, double quotes group (and are dropped).
+std::vector<std::string> splitParameters(const std::string& parameters) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (const char c : parameters) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (!quoted && (c == ' ' || c == '\t')) {
+            if (inWord)
+                words.push_back(std::move(word));
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.push_back(std::move(word));
+    return words;
+}
+
+// Starts `program` with `argv` detached (a grandchild adopted by init), so that nothing is left to
+// reap and the started program outlives us. Everything is prepared before fork(): the children of
+// a threaded process may only make async-signal-safe calls. True when the program was started.
+bool spawnDetached(const std::filesystem::path& program, const std::vector<std::string>& argv,
+                   const std::filesystem::path& directory) {
+    std::vector<char*> args;
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    const std::string programText = program.string();
+    const std::string directoryText = directory.string();
+    char** const environment = environ;
+
+    // The write end closes on a successful exec; an errno arrives through it when exec fails.
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
         return false;
@@ -30,31 +75,51 @@ bool spawnDetached(const std::vector<std::string>& argv, const std::filesystem::
     if (child == 0) {
         close(pipeFds[0]);
         setsid();
-        if (!directory.empty() && chdir(directory.c_str()) != 0) {
-            // Start in the current folder instead; the program still runs.
+        if (!directoryText.empty() && chdir(directoryText.c_str()) != 0) {
+            // The program still runs, in the current folder.
         }
-        std::vector<char*> args;
-        for (const auto& arg : argv)
-            args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        pid_t grandchild = 0;
-        const int error = posix_spawnp(&grandchild, args[0], nullptr, nullptr, args.data(), environ);
-        const char result = error == 0 ? 1 : 0;
-        (void)!write(pipeFds[1], &result, 1);
+        const pid_t grandchild = fork();
+        if (grandchild == 0) {
+            signal(SIGPIPE, SIG_DFL);
+            execve(programText.c_str(), args.data(), environment);
+            const int error = errno;
+            (void)!write(pipeFds[1], &error, sizeof error);
+            _exit(127);
+        }
+        if (grandchild < 0) {
+            const int error = errno;
+            (void)!write(pipeFds[1], &error, sizeof error);
+        }
         _exit(0);
     }
     close(pipeFds[1]);
-    char result = 0;
-    const bool reported = read(pipeFds[0], &result, 1) == 1;
-    close(pipeFds[0]);
     int status = 0;
-    waitpid(child, &status, 0);
-    return reported && result == 1;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got = 0;
+    do {
+        got = read(pipeFds[0], &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    close(pipeFds[0]);
+    return got == 0;
 }
 
-bool isExecutableFile(const std::string& file) {
-    struct stat info{};
-    return stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(file.c_str(), X_OK) == 0;
+// A desktop entry's MimeType list holds `mimeType`.
+bool entryHandles(const std::filesystem::path& entry, std::string_view mimeType) {
+    std::ifstream file(entry);
+    for (std::string line; std::getline(file, line);) {
+        if (line.rfind("MimeType=", 0) != 0)
+            continue;
+        std::string_view list = std::string_view(line).substr(9);
+        while (!list.empty()) {
+            const std::size_t end = list.find(';');
+            if (list.substr(0, end) == mimeType)
+                return true;
+            list.remove_prefix(end == std::string_view::npos ? list.size() : end + 1);
+        }
+    }
+    return false;
 }
 
 class LinuxShell : public Shell {
@@ -63,18 +128,73 @@ public:
                  const std::filesystem::path& directory) override {
         if (file.empty())
             return false;
-        if ((verb == "open" || verb == "Open") && isExecutableFile(file)) {
-            std::vector<std::string> argv{file};
-            if (!parameters.empty())
-                argv.push_back(parameters);
-            return spawnDetached(argv, directory);
+        if (verb == "open" || verb == "Open") {
+            std::filesystem::path program;
+            if (file.find('/') == std::string::npos)
+                program = findProgram(file);
+            else if (isExecutableFile(file))
+                program = std::filesystem::absolute(file);
+            if (!program.empty()) {
+                std::vector<std::string> argv{file};
+                for (auto& word : splitParameters(parameters))
+                    argv.push_back(std::move(word));
+                return spawnDetached(program, argv, directory);
+            }
+        } else if (verb != "explore") {
+            return false;
         }
-        return spawnDetached({"xdg-open", file}, directory);
+        const std::filesystem::path opener = findProgram("xdg-open");
+        if (opener.empty())
+            return false;
+        // A name that begins with a dash would read as an option.
+        const std::string target = file.front() == '-' ? "./" + file : file;
+        return spawnDetached(opener, {"xdg-open", target}, directory);
+    }
+
+    std::filesystem::path findProgram(std::string_view name) override {
+        if (name.empty())
+            return {};
+        if (name.find('/') != std::string_view::npos)
+            return isExecutableFile(name) ? std::filesystem::path(name) : std::filesystem::path();
+        const char* path = std::getenv("PATH");
+        std::string_view folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+        while (!folders.empty()) {
+            const std::size_t end = folders.find(':');
+            const std::string_view folder = folders.substr(0, end);
+            folders.remove_prefix(end == std::string_view::npos ? folders.size() : end + 1);
+            if (folder.empty())
+                continue;
+            auto candidate = std::filesystem::path(folder) / name;
+            if (isExecutableFile(candidate))
+                return candidate;
+        }
+        return {};
+    }
+
+    bool hasHandlerFor(std::string_view mimeType) override {
+        std::vector<std::filesystem::path> folders{xdg::dataHome()};
+        for (const auto& folder : xdg::dataDirs())
+            folders.push_back(folder);
+        for (const auto& folder : folders) {
+            std::error_code error;
+            std::filesystem::recursive_directory_iterator entries(
+                folder / "applications", std::filesystem::directory_options::skip_permission_denied,
+                error);
+            for (; !error && entries != std::filesystem::recursive_directory_iterator();
+                 entries.increment(error)) {
+                const auto& entry = entries->path();
+                if (entry.extension() == ".desktop" && entryHandles(entry, mimeType))
+                    return true;
+            }
+        }
+        return false;
     }
 };
 
 } // namespace
 
-std::unique_ptr<Shell> makeLinuxShell() { return std::make_unique<LinuxShell>(); }
+std::unique_ptr<Shell> makeLinuxShell() {
+    return std::make_unique<LinuxShell>();
+}
 
 } // namespace brenvik::platform
