@@ -3,10 +3,15 @@
 #include "app/NavigationBar.h"
 #include "app/OptionsPage.h"
 #include "app/SettingsClass.h"
+#include "common/FileUtils.h"
 #include "common/Fonts.h"
+#include "memory/MemoryMonitor.h"
 #include "memory/MemoryPage.h"
+#include "memory/UsageGraph.h"
+#include "platform/Platform.h"
 #include "processes/ProcessPage.h"
 #include "startup/StartupPage.h"
+#include "sysinfo/OSVersionInfo.h"
 #include "sysinfo/SystemPage.h"
 
 #include <QApplication>
@@ -19,7 +24,9 @@
 #include <QStackedWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <iostream>
+#include <stdexcept>
 
 namespace brenvik {
 
@@ -209,7 +216,12 @@ void TMainForm::createProcessList() {}
 
 void TMainForm::createStartupList() {}
 
-void TMainForm::fillMemoryPage() {}
+void TMainForm::fillMemoryPage() {
+    auto& system = *platform::current().system;
+    const auto figures = MemoryFigures::from(system.memoryStatus());
+    memoryPage_->showStartupTexts(memoryStartupTexts(figures, UserDecimalSeparator()));
+    memoryPage_->setWindowsName(QString::fromStdString(OperatingSystemName()));
+}
 
 void TMainForm::setColumnWidths() {}
 
@@ -335,9 +347,34 @@ void TMainForm::WashFinished() {}
 
 void TMainForm::MemoryThresholdWash() {}
 
-void TMainForm::MemoryTimerTimer() {}
+void TMainForm::MemoryTimerTimer() {
+    auto& system = *platform::current().system;
+    const auto figures = MemoryFigures::from(system.memoryStatus());
+    memoryPage_->showTick(memoryTickTexts(figures, system.tickCount()));
+    if (settings_ && thresholdReached(figures, settings_->CleanMemWhenMemReach(),
+                                      settings_->CleanMemoryOnMemLimit()))
+        MemoryThresholdWash();
+}
 
-void TMainForm::CPUTimerTimer() {}
+void TMainForm::CPUTimerTimer() {
+    // A box already shown answers for this failure too; sampling now would stack another.
+    if (cpuErrorBox_)
+        return;
+    try {
+        const std::int32_t load = IsWindowsNT() ? GetNTCPUUsage() : Get9xCPUUsage();
+        if (load < 0 || load > 65535)
+            throw std::range_error("Range check error");
+        const int percent = std::min(load, 100);
+        memoryPage_->cpuUsageGraph()->setValue(percent);
+        memoryPage_->cpuUsageGraph()->start();
+    } catch (...) {
+        cpuErrorBox_ = new QMessageBox(QMessageBox::NoIcon, QString(),
+                                       QStringLiteral("error is here"), QMessageBox::Ok, this);
+        cpuErrorBox_->setAttribute(Qt::WA_DeleteOnClose);
+        cpuErrorBox_->setWindowModality(Qt::ApplicationModal);
+        cpuErrorBox_->show();
+    }
+}
 
 void TMainForm::ProcessTimerTimer() {}
 

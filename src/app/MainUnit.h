@@ -4,6 +4,8 @@
 // It owns the models, the five timers and the settings object for the whole run, runs the creation
 // steps in their fixed order and the close sequence exactly once, however the program ends.
 
+#include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -131,6 +133,9 @@ private:
     StartupPage* startupPage_ = nullptr;
     SystemPage* systemPage_ = nullptr;
     OptionsPage* optionsPage_ = nullptr;
+
+    // The processor sampler's "error is here" box while it is open; ticks wait for it to close.
+    QPointer<QMessageBox> cpuErrorBox_;
 
     bool closeSequenceDone_ = false;
     bool manualMove_ = false;

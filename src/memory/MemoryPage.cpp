@@ -1,14 +1,143 @@
 #include "memory/MemoryPage.h"
 
+#include "common/PercentBar.h"
+#include "memory/MemoryToFreeBox.h"
+#include "memory/UsageGraph.h"
+
+#include <QGroupBox>
 #include <QLabel>
 
 namespace brenvik {
 
+namespace {
+
+constexpr int PageWidth = 594;
+constexpr int PageHeight = 431;
+constexpr int RowHeight = 20;
+constexpr int FirstRowY = 22;
+constexpr int InnerMargin = 10;
+
+const QString SizePlaceholder = QStringLiteral("1,024 MB");
+
+QString latin1(const ShortText& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
 MemoryPage::MemoryPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Memory"));
-    setFixedSize(594, 431);
-    auto* caption = new QLabel(QStringLiteral("Memory"), this);
-    caption->move(8, 8);
+    setFixedSize(PageWidth, PageHeight);
+
+    // Three rows: the figures, the two graphs, then the bars beside the wash controls.
+    QGroupBox* usage = group(QStringLiteral("Memory Usage"), {8, 6, 180, 90});
+    total_ = captionedValue(usage, QStringLiteral("Total:"), "Label10", 0, SizePlaceholder);
+    used_ = captionedValue(usage, QStringLiteral("Used:"), "Label7", 1, SizePlaceholder);
+    available_ = captionedValue(usage, QStringLiteral("Available:"), "Label6", 2, SizePlaceholder);
+
+    QGroupBox* paging = group(QStringLiteral("Paging File"), {194, 6, 180, 90});
+    pageFileMax_ =
+        captionedValue(paging, QStringLiteral("Max Size:"), "Label21", 0, SizePlaceholder);
+    pageFileUsed_ = captionedValue(paging, QStringLiteral("Used:"), "Label20", 1, SizePlaceholder);
+    pageFileAvailable_ =
+        captionedValue(paging, QStringLiteral("Available:"), "Label17", 2, SizePlaceholder);
+
+    QGroupBox* system = group(QStringLiteral("System"), {380, 6, 206, 90});
+    uptime_ = captionedValue(system, QStringLiteral("System Uptime:"), "Label32", 0,
+                             QStringLiteral("1 Y, 2 M, 5 D, 6 H, 22 M"));
+    runningProcesses_ = captionedValue(system, QStringLiteral("Running Processes:"), "Label31", 1,
+                                       QStringLiteral("0"));
+    windowsName_ = captionedValue(system, QStringLiteral("Windows:"), "Label30", 2,
+                                  QStringLiteral("Windows NT 3.51"));
+
+    QGroupBox* history = group(QStringLiteral("Memory Usage History"), {8, 102, 316, 160});
+    memoryGraph_ = new UsageGraph(history, 75);
+    memoryGraph_->setObjectName(QStringLiteral("JvSimScope1"));
+    memoryGraph_->setGeometry(34, 22, 275, 129);
+    axisTop_ = axisLabel(history, "RzLabel15", QStringLiteral("1024"), 22);
+    axisMiddle_ = axisLabel(history, "RzLabel46", QStringLiteral("512"), 22 + 129 / 2);
+    axisLabel(history, "RzLabel47", QStringLiteral("0"), 22 + 128);
+
+    QGroupBox* cpu = group(QStringLiteral("CPU Usage"), {330, 102, 256, 160});
+    cpuGraph_ = new UsageGraph(cpu, 88);
+    cpuGraph_->setObjectName(QStringLiteral("JvSimScope3"));
+    cpuGraph_->setGeometry(2, 22, 252, 129);
+
+    QGroupBox* monitor = group(QStringLiteral("Memory Monitor"), {8, 268, 282, 116});
+    const int barWidth = monitor->width() - 2 * InnerMargin;
+    auto* availableCaption = new QLabel(QStringLiteral("Physical Memory Available"), monitor);
+    availableCaption->setGeometry(InnerMargin, FirstRowY, barWidth, 16);
+    availableBar_ = new PercentBar(monitor);
+    availableBar_->setObjectName(QStringLiteral("RzProgressBar1"));
+    availableBar_->setGeometry(InnerMargin, FirstRowY + 18, barWidth, 20);
+    auto* pageFileCaption = new QLabel(QStringLiteral("Page File Usage"), monitor);
+    pageFileCaption->setGeometry(InnerMargin, FirstRowY + 46, barWidth, 16);
+    pageFileBar_ = new PercentBar(monitor);
+    pageFileBar_->setObjectName(QStringLiteral("RzProgressBar2"));
+    pageFileBar_->setGeometry(InnerMargin, FirstRowY + 64, barWidth, 20);
+
+    memoryToFreeBox_ = new MemoryToFreeBox(this);
+    memoryToFreeBox_->setGeometry(296, 268, 290, 116);
+}
+
+QGroupBox* MemoryPage::group(const QString& title, const QRect& place) {
+    auto* box = new QGroupBox(title, this);
+    box->setGeometry(place);
+    return box;
+}
+
+QLabel* MemoryPage::captionedValue(QGroupBox* box, const QString& caption, const char* name,
+                                   int row, const QString& placeholder) {
+    const int y = FirstRowY + row * RowHeight;
+    auto* captionLabel = new QLabel(caption, box);
+    captionLabel->adjustSize();
+    captionLabel->move(InnerMargin, y);
+    auto* value = new QLabel(placeholder, box);
+    value->setObjectName(QLatin1String(name));
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const int left = InnerMargin + captionLabel->width() + 4;
+    value->setGeometry(left, y, box->width() - InnerMargin - left, captionLabel->height());
+    return value;
+}
+
+QLabel* MemoryPage::axisLabel(QGroupBox* box, const char* name, const QString& text, int centreY) {
+    auto* label = new QLabel(text, box);
+    label->setObjectName(QLatin1String(name));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const int height = label->sizeHint().height();
+    label->setGeometry(2, centreY - height / 2, memoryGraph_->x() - 5, height);
+    return label;
+}
+
+void MemoryPage::showStartupTexts(const MemoryStartupTexts& texts) {
+    memoryGraph_->setValue(texts.availablePercent);
+    memoryGraph_->start();
+    total_->setText(latin1(texts.total));
+    used_->setText(latin1(texts.used));
+    available_->setText(latin1(texts.available));
+    pageFileMax_->setText(QString::fromStdString(texts.pageFileMax));
+    pageFileUsed_->setText(QString::fromStdString(texts.pageFileUsed));
+    pageFileAvailable_->setText(QString::fromStdString(texts.pageFileAvailable));
+    axisTop_->setText(QString::number(texts.totalMegabytesUp));
+    axisMiddle_->setText(QString::number(texts.middleAxis));
+}
+
+void MemoryPage::showTick(const MemoryTickTexts& texts) {
+    availableBar_->setPercent(texts.availablePercent);
+    pageFileBar_->setPercent(texts.pageFileUsagePercent);
+    used_->setText(latin1(texts.used));
+    available_->setText(latin1(texts.available));
+    uptime_->setText(latin1(texts.uptime));
+    memoryGraph_->setValue(availableBar_->percent());
+}
+
+void MemoryPage::setRunningProcesses(int count) {
+    runningProcesses_->setText(QString::number(count));
+}
+
+void MemoryPage::setWindowsName(const QString& name) {
+    windowsName_->setText(name);
+    windowsName_->setToolTip(name);
 }
 
 } // namespace brenvik

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <ctime>
+#include <limits>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -12,19 +13,28 @@ namespace brenvik::platform {
 
 namespace {
 
-std::uint64_t parseNumber(std::string_view text) {
+// A "kB" figure of /proc/meminfo in bytes; saturates rather than wrapping on absurd input.
+std::uint64_t parseKilobytes(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
     std::uint64_t value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
+    constexpr std::uint64_t limit = std::numeric_limits<std::uint64_t>::max() / 1024;
+    return value > limit ? std::numeric_limits<std::uint64_t>::max() : value * 1024;
+}
+
+// a + b, saturating.
+std::uint64_t sum(std::uint64_t a, std::uint64_t b) {
+    return a > std::numeric_limits<std::uint64_t>::max() - b
+               ? std::numeric_limits<std::uint64_t>::max()
+               : a + b;
 }
 
 } // namespace
 
 MemoryStatus parseMeminfo(std::string_view text) {
     std::uint64_t memTotal = 0, memFree = 0, memAvailable = 0, buffers = 0, cached = 0,
-                  swapTotal = 0, swapFree = 0, reclaimable = 0;
+                  swapTotal = 0, swapFree = 0;
     bool hasAvailable = false;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -34,7 +44,7 @@ MemoryStatus parseMeminfo(std::string_view text) {
         if (colon == std::string_view::npos)
             continue;
         const std::string_view name = line.substr(0, colon);
-        const std::uint64_t bytes = parseNumber(line.substr(colon + 1)) * 1024;
+        const std::uint64_t bytes = parseKilobytes(line.substr(colon + 1));
         if (name == "MemTotal")
             memTotal = bytes;
         else if (name == "MemFree")
@@ -46,25 +56,23 @@ MemoryStatus parseMeminfo(std::string_view text) {
             buffers = bytes;
         else if (name == "Cached")
             cached = bytes;
-        else if (name == "SReclaimable")
-            reclaimable = bytes;
         else if (name == "SwapTotal")
             swapTotal = bytes;
         else if (name == "SwapFree")
             swapFree = bytes;
     }
-    (void)reclaimable;
     MemoryStatus status;
     status.totalPhys = memTotal;
-    status.availPhys = hasAvailable ? memAvailable : memFree + cached + buffers;
+    // Kernels before 3.14 have no MemAvailable: free memory plus the caches it can drop.
+    status.availPhys = hasAvailable ? memAvailable : sum(sum(memFree, cached), buffers);
     if (status.availPhys > status.totalPhys)
         status.availPhys = status.totalPhys;
     status.freePhys = memFree > memTotal ? memTotal : memFree;
-    status.cached = cached + buffers;
+    status.cached = sum(cached, buffers);
     status.swapTotal = swapTotal;
     status.swapFree = swapFree > swapTotal ? swapTotal : swapFree;
-    status.totalPageFile = memTotal + swapTotal;
-    status.availPageFile = status.availPhys + status.swapFree;
+    status.totalPageFile = sum(memTotal, swapTotal);
+    status.availPageFile = sum(status.availPhys, status.swapFree);
     if (status.availPageFile > status.totalPageFile)
         status.availPageFile = status.totalPageFile;
     return status;
@@ -105,11 +113,11 @@ std::vector<ProcessorTimes> parseProcStatProcessors(std::string_view text, long 
 }
 
 LinuxSystemStatus::LinuxSystemStatus(std::filesystem::path procRoot, std::filesystem::path)
-    : procRoot_(std::move(procRoot)) {}
+    : meminfo_(procRoot / "meminfo"), stat_(procRoot / "stat") {}
 
 MemoryStatus LinuxSystemStatus::memoryStatus() {
-    ProcFile file(procRoot_ / "meminfo");
-    return parseMeminfo(file.read());
+    std::lock_guard lock(meminfoMutex_);
+    return parseMeminfo(meminfo_.read());
 }
 
 std::uint64_t LinuxSystemStatus::tickCount() {
@@ -145,8 +153,8 @@ OsVersionRecord LinuxSystemStatus::versionRecord() {
 }
 
 std::vector<ProcessorTimes> LinuxSystemStatus::processorTimes() {
-    ProcFile file(procRoot_ / "stat");
-    return parseProcStatProcessors(file.read(), sysconf(_SC_CLK_TCK));
+    std::lock_guard lock(statMutex_);
+    return parseProcStatProcessors(stat_.read(), sysconf(_SC_CLK_TCK));
 }
 
 std::uint32_t LinuxSystemStatus::processorCount() {

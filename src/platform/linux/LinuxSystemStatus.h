@@ -4,8 +4,10 @@
 // read fixture trees.
 
 #include "platform/SystemStatus.h"
+#include "platform/linux/ProcFile.h"
 
 #include <filesystem>
+#include <mutex>
 #include <string_view>
 
 namespace brenvik::platform {
@@ -28,7 +30,11 @@ public:
     std::filesystem::path programPath() override;
 
 private:
-    std::filesystem::path procRoot_;
+    // Kept between calls so that the once-a-second reads reuse their buffers.
+    std::mutex meminfoMutex_;
+    ProcFile meminfo_;
+    std::mutex statMutex_;
+    ProcFile stat_;
 };
 
 } // namespace brenvik::platform
