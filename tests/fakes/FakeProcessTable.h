@@ -30,7 +30,8 @@ public:
     std::vector<std::uint32_t> privilegeCalls;
 
     Process& add(std::uint32_t processId, std::string exeFile) {
-        processes.push_back({processId, 1, std::move(exeFile)});
+        processes.push_back(
+            {processId, 1, std::move(exeFile), platform::NORMAL_PRIORITY_CLASS, 0, {}, {}});
         return processes.back();
     }
 
