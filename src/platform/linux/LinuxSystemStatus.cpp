@@ -18,7 +18,9 @@ std::uint64_t parseKilobytes(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
     std::uint64_t value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc::result_out_of_range)
+        return std::numeric_limits<std::uint64_t>::max();
     constexpr std::uint64_t limit = std::numeric_limits<std::uint64_t>::max() / 1024;
     return value > limit ? std::numeric_limits<std::uint64_t>::max() : value * 1024;
 }
