@@ -25,8 +25,12 @@ RegValue RegValue::binary(std::uint32_t type, std::vector<std::uint8_t> bytes) {
     return value;
 }
 
-LONG KeyProvider::setValue(std::string_view, const RegValue&) { return ERROR_ACCESS_DENIED; }
-LONG KeyProvider::deleteValue(std::string_view) { return ERROR_ACCESS_DENIED; }
+LONG KeyProvider::setValue(std::string_view, const RegValue&) {
+    return ERROR_ACCESS_DENIED;
+}
+LONG KeyProvider::deleteValue(std::string_view) {
+    return ERROR_ACCESS_DENIED;
+}
 
 void Hive::read(const std::function<void(const Keys&)>& read) {
     std::lock_guard lock(mutex_);
@@ -43,7 +47,9 @@ LONG Hive::modify(const std::function<bool(Keys&)>& change) {
 
 namespace {
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 const Hive::Key* findKey(const Hive::Keys& keys, const std::string& path) {
     auto it = keys.find(path);
@@ -52,8 +58,9 @@ const Hive::Key* findKey(const Hive::Keys& keys, const std::string& path) {
 
 auto findValue(std::vector<std::pair<std::string, RegValue>>& values, std::string_view name) {
     const std::string folded = Registry::foldName(name);
-    return std::find_if(values.begin(), values.end(),
-                        [&](const auto& entry) { return Registry::foldName(entry.first) == folded; });
+    return std::find_if(values.begin(), values.end(), [&](const auto& entry) {
+        return Registry::foldName(entry.first) == folded;
+    });
 }
 
 } // namespace
@@ -64,20 +71,20 @@ std::string Registry::foldName(std::string_view name) {
     return folded;
 }
 
-std::string Registry::foldPath(std::string_view path) {
-    std::string folded;
-    folded.reserve(path.size());
+std::string Registry::normalizePath(std::string_view path) {
+    std::string normal;
+    normal.reserve(path.size());
     for (char c : path) {
-        if (c == '\\') {
-            if (!folded.empty() && folded.back() != '\\')
-                folded.push_back('\\');
-        } else {
-            folded.push_back(upper(c));
-        }
+        if (c != '\\' || (!normal.empty() && normal.back() != '\\'))
+            normal.push_back(c);
     }
-    if (!folded.empty() && folded.back() == '\\')
-        folded.pop_back();
-    return folded;
+    if (!normal.empty() && normal.back() == '\\')
+        normal.pop_back();
+    return normal;
+}
+
+std::string Registry::foldPath(std::string_view path) {
+    return foldName(normalizePath(path));
 }
 
 Registry::Registry() = default;
@@ -90,7 +97,17 @@ void Registry::setHive(HKEY root, std::shared_ptr<Hive> hive) {
 
 void Registry::mount(HKEY root, std::string_view path, std::shared_ptr<KeyProvider> provider) {
     std::lock_guard lock(mutex_);
-    providers_[{root, foldPath(path)}] = std::move(provider);
+    providers_[{root, foldPath(path)}] = Mount{normalizePath(path), std::move(provider)};
+}
+
+bool Registry::isMountAncestor(HKEY root, const std::string& folded) const {
+    std::lock_guard lock(mutex_);
+    const std::string prefix = folded.empty() ? std::string() : folded + "\\";
+    for (const auto& [where, mount] : providers_)
+        if (where.first == root && where.second.size() > prefix.size() &&
+            where.second.compare(0, prefix.size(), prefix) == 0)
+            return true;
+    return false;
 }
 
 bool Registry::isRoot(HKEY root) const {
@@ -101,7 +118,7 @@ bool Registry::isRoot(HKEY root) const {
 std::shared_ptr<KeyProvider> Registry::providerFor(HKEY root, const std::string& folded) const {
     std::lock_guard lock(mutex_);
     auto it = providers_.find({root, folded});
-    return it == providers_.end() ? nullptr : it->second;
+    return it == providers_.end() ? nullptr : it->second.provider;
 }
 
 std::shared_ptr<Hive> Registry::hiveFor(HKEY root) const {
@@ -122,8 +139,14 @@ LONG Registry::openKey(HKEY root, std::string_view path, bool create, HKEY& key)
     key = 0;
     if (!isRoot(root))
         return ERROR_INVALID_HANDLE;
+    // Control characters would break the line-based hive file; no key of the program has them.
+    if (std::any_of(path.begin(), path.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        return ERROR_INVALID_PARAMETER;
     const std::string folded = foldPath(path);
-    bool exists = folded.empty() || providerFor(root, folded) != nullptr;
+    const std::string display = normalizePath(path);
+    bool exists =
+        folded.empty() || providerFor(root, folded) != nullptr || isMountAncestor(root, folded);
     if (!exists) {
         auto hive = hiveFor(root);
         if (!hive)
@@ -131,12 +154,6 @@ LONG Registry::openKey(HKEY root, std::string_view path, bool create, HKEY& key)
         hive->read([&](const Hive::Keys& keys) { exists = findKey(keys, folded) != nullptr; });
         if (!exists && create) {
             // Parent keys come into being with the key, as on the system this mirrors.
-            std::string display;
-            for (char c : path)
-                if (c != '\\' || (!display.empty() && display.back() != '\\'))
-                    display.push_back(c);
-            if (!display.empty() && display.back() == '\\')
-                display.pop_back();
             const LONG saved = hive->modify([&](Hive::Keys& keys) {
                 std::size_t at = 0;
                 while (true) {
@@ -160,7 +177,7 @@ LONG Registry::openKey(HKEY root, std::string_view path, bool create, HKEY& key)
         return ERROR_FILE_NOT_FOUND;
     std::lock_guard lock(mutex_);
     key = nextHandle_++;
-    open_[key] = OpenKey{root, folded, std::string(path)};
+    open_[key] = OpenKey{root, folded, display};
     return ERROR_SUCCESS;
 }
 
@@ -188,9 +205,10 @@ LONG Registry::queryValue(HKEY key, std::string_view name, RegValue& value) {
         const Hive::Key* stored = findKey(keys, open->path);
         if (!stored)
             return;
-        auto values = stored->values;
-        auto it = findValue(values, name);
-        if (it != values.end()) {
+        const std::string folded = foldName(name);
+        auto it = std::find_if(stored->values.begin(), stored->values.end(),
+                               [&](const auto& entry) { return foldName(entry.first) == folded; });
+        if (it != stored->values.end()) {
             value = it->second;
             result = ERROR_SUCCESS;
         }
@@ -273,20 +291,37 @@ LONG Registry::subKeyNames(HKEY key, std::vector<std::string>& names) {
     const auto open = lookup(key);
     if (!open)
         return ERROR_INVALID_HANDLE;
-    auto hive = hiveFor(open->root);
-    if (!hive)
-        return ERROR_SUCCESS;
     const std::string prefix = open->path.empty() ? std::string() : open->path + "\\";
-    hive->read([&](const Hive::Keys& keys) {
-        for (const auto& [folded, stored] : keys) {
-            if (folded.size() <= prefix.size() || folded.compare(0, prefix.size(), prefix) != 0)
-                continue;
-            if (folded.find('\\', prefix.size()) != std::string::npos)
-                continue;
-            const std::size_t slash = stored.name.find_last_of('\\');
-            names.push_back(slash == std::string::npos ? stored.name : stored.name.substr(slash + 1));
+    // The name of the child of the open key on the way to `folded`, when there is one.
+    const auto childName = [&](const std::string& folded, const std::string& shown) {
+        std::optional<std::string> name;
+        if (folded.size() > prefix.size() && folded.compare(0, prefix.size(), prefix) == 0) {
+            // `shown` folds to `folded`, so its separators sit at the same places.
+            const std::size_t end = shown.find('\\', prefix.size());
+            name =
+                shown.substr(prefix.size(), end == std::string::npos ? end : end - prefix.size());
         }
-    });
+        return name;
+    };
+    const auto add = [&](const std::string& name) {
+        const std::string folded = foldName(name);
+        if (std::none_of(names.begin(), names.end(),
+                         [&](const std::string& known) { return foldName(known) == folded; }))
+            names.push_back(name);
+    };
+    if (auto hive = hiveFor(open->root)) {
+        hive->read([&](const Hive::Keys& keys) {
+            for (const auto& [folded, stored] : keys)
+                if (folded.find('\\', prefix.size()) == std::string::npos)
+                    if (auto name = childName(folded, stored.name.empty() ? folded : stored.name))
+                        add(*name);
+        });
+    }
+    std::lock_guard lock(mutex_);
+    for (const auto& [where, mount] : providers_)
+        if (where.first == open->root)
+            if (auto name = childName(where.second, mount.displayPath))
+                add(*name);
     return ERROR_SUCCESS;
 }
 

@@ -71,10 +71,10 @@ public:
 class Hive {
 public:
     struct Key {
-        std::string name;                                    // the path as first written
+        std::string name;                                     // the path as first written
         std::vector<std::pair<std::string, RegValue>> values; // in the order they were written
     };
-    using Keys = std::map<std::string, Key>;                 // by folded path
+    using Keys = std::map<std::string, Key>; // by folded path
 
     virtual ~Hive() = default;
 
@@ -100,7 +100,8 @@ public:
 
     // Gives the stored keys of a root to `hive`. Roots without a hive hold no stored keys.
     void setHive(HKEY root, std::shared_ptr<Hive> hive);
-    // Serves the key at `path` under `root` (exactly that key) from `provider`.
+    // Serves the key at `path` under `root` (exactly that key) from `provider`. The keys above
+    // a mounted key exist and list it among their subkeys.
     void mount(HKEY root, std::string_view path, std::shared_ptr<KeyProvider> provider);
 
     LONG openKey(HKEY root, std::string_view path, bool create, HKEY& key);
@@ -113,8 +114,10 @@ public:
     LONG subKeyNames(HKEY key, std::vector<std::string>& names);
 
     // Folds a path for lookup: separators trimmed at both ends, runs collapsed, letters a to z
-    // (and other ASCII letters) upper-cased.
+    // upper-cased.
     static std::string foldPath(std::string_view path);
+    // The same without the upper-casing: the path as it is shown and stored.
+    static std::string normalizePath(std::string_view path);
     static std::string foldName(std::string_view name);
 
 private:
@@ -130,7 +133,13 @@ private:
 
     mutable std::mutex mutex_;
     std::map<HKEY, std::shared_ptr<Hive>> hives_;
-    std::map<std::pair<HKEY, std::string>, std::shared_ptr<KeyProvider>> providers_;
+    struct Mount {
+        std::string displayPath;
+        std::shared_ptr<KeyProvider> provider;
+    };
+    bool isMountAncestor(HKEY root, const std::string& folded) const;
+
+    std::map<std::pair<HKEY, std::string>, Mount> providers_; // by root and folded path
     std::map<HKEY, OpenKey> open_;
     HKEY nextHandle_ = 0x100;
 };
