@@ -1,23 +1,37 @@
 #include "app/MainUnit.h"
 
+#include "app/About.h"
+#include "app/ApplicationHotKey.h"
+#include "app/ErrorUnit.h"
+#include "app/HotKeyEdit.h"
 #include "app/NavigationBar.h"
 #include "app/OptionsPage.h"
 #include "app/SettingsClass.h"
+#include "app/SplashScr.h"
+#include "app/TrayIcon.h"
 #include "common/FileUtils.h"
 #include "common/Fonts.h"
 #include "memory/MemoryMonitor.h"
+#include "memory/AutoWashBox.h"
 #include "memory/MemoryPage.h"
+#include "memory/MemoryToFreeBox.h"
+#include "memory/RelThrd.h"
+#include "memory/WidgetWashWindows.h"
 #include "memory/UsageGraph.h"
 #include "platform/Platform.h"
 #include "processes/ProcessPage.h"
+#include "startup/StartupClass.h"
 #include "startup/StartupPage.h"
+#include "startup/StartupStore.h"
 #include "sysinfo/OSVersionInfo.h"
 #include "sysinfo/SystemPage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
@@ -27,6 +41,9 @@
 #include <algorithm>
 #include <iostream>
 #include <stdexcept>
+#include <string>
+#include <system_error>
+#include <thread>
 
 namespace brenvik {
 
@@ -100,9 +117,11 @@ TMainForm::TMainForm(QWidget* parent)
 
     buildChrome();
     buildNavigation();
+    buildHotKeyAndTray();
+    connectWashTriggers();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() { stopWashes(); }
 
 void TMainForm::buildChrome() {
     header_ = picture(this, QStringLiteral(":/images/header.jpg"), {0, 0, 774, 120});
@@ -176,6 +195,24 @@ void TMainForm::buildNavigation() {
             &QAction::triggered, this, &TMainForm::RzGroup2Items4Click);
 }
 
+void TMainForm::buildHotKeyAndTray() {
+    JvApplicationHotKey1 = new ApplicationHotKey(makeDesktopHotKeyGrabber(), this);
+    connect(JvApplicationHotKey1, &ApplicationHotKey::hotKey, this, &TMainForm::StartWash);
+    connect(JvApplicationHotKey1, &ApplicationHotKey::hotKeyRegisterFailed, this,
+            &TMainForm::JvApplicationHotKey1HotKeyRegisterFailed);
+    optionsPage_->bindHotKey(*JvApplicationHotKey1);
+    CoolTrayIcon1 = new TrayIcon(*this);
+}
+
+void TMainForm::JvApplicationHotKey1HotKeyRegisterFailed() {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
+                    QStringLiteral("Brenvik failed to register this shortcut key as it is currently "
+                                   "used by another Windows application\rPlease select another "
+                                   "shortcut key and try again"),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
 QWidget* TMainForm::headerPicture() const { return header_; }
 QWidget* TMainForm::minimiseArea() const { return minimiseArea_; }
 QWidget* TMainForm::closeArea() const { return closeArea_; }
@@ -206,24 +243,75 @@ void TMainForm::FormCreate() {
     CPUTimer.start();
 }
 
-void TMainForm::createSplash() {}
+void TMainForm::setSplashOnCreation(bool shown, std::chrono::milliseconds hold) {
+    splashOnCreation_ = shown;
+    splashHold_ = hold;
+}
+
+void TMainForm::createSplash() {
+    if (!splashOnCreation_)
+        return;
+    splash_ = std::make_unique<TSplashScreen>();
+    splash_->show();
+    QCoreApplication::processEvents();
+}
 
 void TMainForm::showFirstPage() { ShowPage(MemoryPageIndex); }
 
-void TMainForm::LoadHotKey() {}
+void TMainForm::LoadHotKey() {
+    try {
+        platform::TRegistry registry(platform::HKEY_LOCAL_MACHINE);
+        if (!registry.OpenKeyReadOnly(SettingsKeyPath) || !registry.ValueExists("Shortcut"))
+            return;
+        const std::int32_t code = registry.ReadInteger("Shortcut");
+        if (code < 0 || code > 0xFFFF)
+            return;
+        optionsPage_->hotKeyEdit()->setCode(static_cast<std::uint16_t>(code));
+        JvApplicationHotKey1->activate(optionsPage_->hotKeyEdit()->code());
+        registry.CloseKey();
+    } catch (const platform::ERegistryException&) {
+        // A stored code of another type: no hot key this run, without a message.
+    }
+}
 
-void TMainForm::createProcessList() {}
+void TMainForm::createProcessList() {
+    processList_ = std::make_unique<TProcessList>(processPage_->imageList(),
+                                                  ProcessPage::DefaultIconName);
+    processList_->SetWindowsVersion(TOSVersionInfo().OSVersion());
+    processPage_->setProcessList(processList_.get());
+    processPage_->RefreshProcessList();
+    memoryPage_->setRunningProcesses(processList_->Count());
+}
 
-void TMainForm::createStartupList() {}
+void TMainForm::createStartupList() {
+    startupList_ = std::make_unique<TStartupList>();
+    const std::filesystem::path store = startupStorePath();
+    const TStoreLoadResult loaded = startupList_->LoadFromFile(store);
+    startupStoreUnreadable_ = loaded.outcome == TStoreLoadResult::Unreadable;
+    if (!loaded.problem.empty()) {
+        std::cerr << "brenvik: " << store.string() << ": " << loaded.problem << '\n';
+        if (!loaded.keptAside.empty())
+            std::cerr << "brenvik: the entries before the damage were kept; the file was copied to "
+                      << loaded.keptAside.string() << '\n';
+    }
+    startupPage_->setStartupList(startupList_.get());
+    startupPage_->RefreshStartupList();
+}
 
 void TMainForm::fillMemoryPage() {
     auto& system = *platform::current().system;
     const auto figures = MemoryFigures::from(system.memoryStatus());
     memoryPage_->showStartupTexts(memoryStartupTexts(figures, UserDecimalSeparator()));
+    constexpr std::int64_t MiB = 1048576;
+    optionsPage_->autoWashBox()->setLimitMaximum(static_cast<int>((figures.totalPhys + MiB - 1) / MiB));
     memoryPage_->setWindowsName(QString::fromStdString(OperatingSystemName()));
+    memoryPage_->memoryToFreeBox()->setMegabytes(static_cast<int>(figures.totalPhys / MiB));
 }
 
-void TMainForm::setColumnWidths() {}
+void TMainForm::setColumnWidths() {
+    processPage_->setColumnWidths();
+    startupPage_->setColumnWidths();
+}
 
 void TMainForm::fillSystemPage() {}
 
@@ -234,9 +322,18 @@ void TMainForm::createSettings() {
     settings_->Load();
 }
 
-void TMainForm::restorePreferences() {}
+void TMainForm::restorePreferences() {
+    optionsPage_->bind(*settings_, MemoryTimer);
+    optionsPage_->restorePreferences();
+}
 
-void TMainForm::closeSplash() {}
+void TMainForm::closeSplash() {
+    if (!splash_)
+        return;
+    // The hold blocks on purpose: nothing else runs until the splash goes.
+    std::this_thread::sleep_for(splashHold_);
+    splash_->hide();
+}
 
 void TMainForm::ShowPage(int page) {
     if (page == ProcessPageIndex)
@@ -331,6 +428,15 @@ void TMainForm::FormCloseQuery() {
     if (closeSequenceDone_)
         return;
     closeSequenceDone_ = true;
+    stopWashes();
+    // The list holds the default process icon's copy; the page must not reach it afterwards.
+    processPage_->setProcessList(nullptr);
+    processList_.reset();
+    const TStoreSaveResult saved = saveStartupList();
+    if (!saved.saved && !saved.problem.empty())
+        startupPage_->warnStoreNotSaved(QString::fromStdString(saved.problem));
+    startupPage_->setStartupList(nullptr);
+    startupList_.reset();
     // No timer handler runs after the close sequence.
     MemoryTimer.stop();
     CPUTimer.stop();
@@ -339,13 +445,105 @@ void TMainForm::FormCloseQuery() {
     MemoryCleanTimer.stop();
 }
 
-void TMainForm::saveForSessionEnd() {}
+void TMainForm::saveForSessionEnd() {
+    // Quietly: the close sequence that follows a completed session end saves again and warns.
+    saveStartupList();
+}
 
-void TMainForm::StartWash() {}
+TStoreSaveResult TMainForm::saveStartupList() {
+    if (!startupList_)
+        return {};
+    // Replacing a store that could not be read would lose the entries it holds.
+    if (startupStoreUnreadable_)
+        return {false, startupStorePath().string() + " could not be read at start-up and was left "
+                                                     "as it is"};
+    return startupList_->SaveToFile(startupStorePath());
+}
 
-void TMainForm::WashFinished() {}
+void TMainForm::connectWashTriggers() {
+    washWindows_ = std::make_shared<WidgetWashWindows>(this);
+    connect(memoryPage_->memoryToFreeBox()->RzButton1(), &QPushButton::clicked, this,
+            &TMainForm::RzButton1Click);
+    optionsPage_->autoWashBox()->setCleanTimer(MemoryCleanTimer);
+    // After the monitor's own tick, which applies the rule.
+    connect(&MemoryTimer, &QTimer::timeout, this, &TMainForm::rearmThresholdRule);
+}
 
-void TMainForm::MemoryThresholdWash() {}
+void TMainForm::RzButton1Click() { StartWash(); }
+
+void TMainForm::setWashCommandsEnabled(bool enabled) {
+    memoryPage_->memoryToFreeBox()->RzButton1()->setEnabled(enabled);
+    if (CoolTrayIcon1 != nullptr)
+        CoolTrayIcon1->setWashCommandsEnabled(enabled);
+}
+
+void TMainForm::StartWash() {
+    if (closeSequenceDone_)
+        return;
+    auto* worker =
+        new TRelocateThread(memoryPage_->memoryToFreeBox()->position(), washWindows_);
+    try {
+        if (!busyCursor_) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            busyCursor_ = true;
+        }
+        ++washesRunning_;
+        setWashCommandsEnabled(false);
+        worker->OnTerminate = [this](const WashResult&) { WashFinished(); };
+        worker->FreeOnTerminate = true;
+        worker->Start();
+    } catch (const std::system_error& error) {
+        delete worker;
+        // A wash that never started must not leave the commands off and the cursor busy.
+        washEnded();
+        const int code = error.code().value();
+        throw std::runtime_error(code == 0 ? std::string("A call to an OS function failed")
+                                           : "System Error.  Code: " + std::to_string(code) +
+                                                 ".\r\n" + error.code().message());
+    }
+}
+
+// The first steps of every wash's end: the commands on again and the normal cursor back.
+void TMainForm::washEnded() {
+    if (washesRunning_ > 0)
+        --washesRunning_;
+    setWashCommandsEnabled(true);
+    if (busyCursor_) {
+        QApplication::restoreOverrideCursor();
+        busyCursor_ = false;
+    }
+}
+
+void TMainForm::WashFinished() {
+    washEnded();
+    if (ReadSettingsFlag("CloseBVAfterWash"))
+        endProgram();
+}
+
+void TMainForm::MemoryThresholdWash() {
+    // The rule does not stack washes: none while one runs, and after its own, none until a tick
+    // has found free memory at or above the limit again (a wash on Linux mostly frees cache,
+    // which counts as available already, so free memory may well stay below the limit).
+    if (washesRunning_ > 0 || !thresholdArmed_)
+        return;
+    thresholdArmed_ = false;
+    RzButton1Click();
+}
+
+void TMainForm::rearmThresholdRule() {
+    if (thresholdArmed_ || !settings_)
+        return;
+    const auto figures = MemoryFigures::from(platform::current().system->memoryStatus());
+    if (!thresholdReached(figures, settings_->CleanMemWhenMemReach(),
+                          settings_->CleanMemoryOnMemLimit()))
+        thresholdArmed_ = true;
+}
+
+void TMainForm::stopWashes() {
+    if (washWindows_)
+        washWindows_->close();
+    TRelocateThread::StopAll();
+}
 
 void TMainForm::MemoryTimerTimer() {
     auto& system = *platform::current().system;
@@ -376,16 +574,27 @@ void TMainForm::CPUTimerTimer() {
     }
 }
 
-void TMainForm::ProcessTimerTimer() {}
+void TMainForm::ProcessTimerTimer() {
+    processPage_->RefreshProcessList();
+    if (processList_)
+        memoryPage_->setRunningProcesses(processList_->Count());
+}
 
-void TMainForm::StartupTimerTimer() {}
+void TMainForm::StartupTimerTimer() { startupPage_->RefreshStartupList(); }
 
-void TMainForm::MemoryCleanTimerTimer() {}
+void TMainForm::MemoryCleanTimerTimer() { RzButton1Click(); }
 
 void TMainForm::RzGroup3Items3Click() {}
 
 void TMainForm::HelpItemClick() {}
 
-void TMainForm::RzGroup2Items4Click() {}
+void TMainForm::RzGroup2Items4Click() {
+    if (AboutUsFrm != nullptr)
+        AboutUsFrm->exec();
+}
+
+void TMainForm::ExceptionNotify(crash::ExceptionRecord& record, bool& /*handled*/) {
+    ShowErrorNotification(record);
+}
 
 } // namespace brenvik

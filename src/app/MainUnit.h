@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -21,9 +22,19 @@ class TSettings;
 class NavigationBar;
 class MemoryPage;
 class ProcessPage;
+class TProcessList;
+class TStartupList;
+struct TStoreSaveResult;
 class StartupPage;
 class SystemPage;
 class OptionsPage;
+class ApplicationHotKey;
+class WidgetWashWindows;
+class TrayIcon;
+class TSplashScreen;
+namespace crash {
+struct ExceptionRecord;
+}
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -56,14 +67,19 @@ public:
     void WashFinished();
     // The free-memory threshold rule's start, which must not stack washes.
     void MemoryThresholdWash();
+    // Washes requested and not yet ended.
+    int washesRunning() const { return washesRunning_; }
 
     TSettings& settings() { return *settings_; }
     NavigationBar* navigationBar() const { return navigation_; }
     MemoryPage* memoryPage() const { return memoryPage_; }
     ProcessPage* processPage() const { return processPage_; }
     StartupPage* startupPage() const { return startupPage_; }
+    TStartupList* startupList() const { return startupList_.get(); }
     SystemPage* systemPage() const { return systemPage_; }
     OptionsPage* optionsPage() const { return optionsPage_; }
+    ApplicationHotKey* applicationHotKey() const { return JvApplicationHotKey1; }
+    TrayIcon* trayIcon() const { return CoolTrayIcon1; }
 
     QTimer MemoryTimer;
     QTimer CPUTimer;
@@ -80,6 +96,13 @@ public:
     // Called with every unexpected error; the crash-reporting layer installs the real one.
     static void setUnexpectedErrorHandler(std::function<void(std::exception_ptr)> handler);
     static void reportUnexpected(std::exception_ptr error);
+    // The crash-reporting layer's notification: the error-report dialog for one fault; declining
+    // switches the record's sending off. `handled` is left as it is.
+    void ExceptionNotify(crash::ExceptionRecord& record, bool& handled);
+
+    // Whether creation shows the splash, and how long it holds it at the end; off unless set.
+    void setSplashOnCreation(bool shown, std::chrono::milliseconds hold);
+    TSplashScreen* splashScreen() const { return splash_.get(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -89,6 +112,10 @@ protected:
 private:
     void buildChrome();
     void buildNavigation();
+    void buildHotKeyAndTray();
+    void connectWashTriggers();
+    // The desktop refused the hot key.
+    void JvApplicationHotKey1HotKeyRegisterFailed();
     void runStep(void (TMainForm::*step)());
 
     // Creation steps.
@@ -114,13 +141,26 @@ private:
     void CPUTimerTimer();
     void ProcessTimerTimer();
     void StartupTimerTimer();
+    // Writes the startup list to its store file; says why when it could not.
+    TStoreSaveResult saveStartupList();
     void MemoryCleanTimerTimer();
+
+    void RzButton1Click(); // "Clean Now"
+    void setWashCommandsEnabled(bool enabled);
+    void washEnded();
+    void rearmThresholdRule();
+    // Stops every wash for the program's end: nothing more reaches the windows, every block is
+    // given back.
+    void stopWashes();
 
     void RzGroup3Items3Click(); // "System Restore"
     void HelpItemClick();       // "Help"
     void RzGroup2Items4Click(); // "About"
 
     std::unique_ptr<TSettings> settings_;
+    std::unique_ptr<TSplashScreen> splash_;
+    bool splashOnCreation_ = false;
+    std::chrono::milliseconds splashHold_{0};
     QLabel* header_ = nullptr;
     QLabel* footer_ = nullptr;
     QWidget* minimiseArea_ = nullptr;
@@ -133,9 +173,22 @@ private:
     StartupPage* startupPage_ = nullptr;
     SystemPage* systemPage_ = nullptr;
     OptionsPage* optionsPage_ = nullptr;
+    std::unique_ptr<TProcessList> processList_;
+    std::unique_ptr<TStartupList> startupList_;
+    // The store existed but could not be read: it is not replaced at shutdown.
+    bool startupStoreUnreadable_ = false;
+    ApplicationHotKey* JvApplicationHotKey1 = nullptr;
+    TrayIcon* CoolTrayIcon1 = nullptr;
 
     // The processor sampler's "error is here" box while it is open; ticks wait for it to close.
     QPointer<QMessageBox> cpuErrorBox_;
+
+    std::shared_ptr<WidgetWashWindows> washWindows_;
+    int washesRunning_ = 0;
+    bool busyCursor_ = false;
+    // The threshold rule starts no wash after one of its own until free memory has been at or
+    // above the limit again.
+    bool thresholdArmed_ = true;
 
     bool closeSequenceDone_ = false;
     bool manualMove_ = false;

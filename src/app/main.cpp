@@ -1,24 +1,41 @@
 // Program entry: read the tray preference before any window exists, create the main window and the
 // dialogs in order, then run the message loop.
 
+#include "app/About.h"
+#include "app/BrenvikApplication.h"
+#include "app/CrashReporter.h"
 #include "app/MainUnit.h"
 #include "app/SettingsClass.h"
 #include "app/SignalBridge.h"
+#include "app/SplashScr.h"
+#include "app/TrayIcon.h"
+#include "memory/ProgressBarFrm.h"
 
 #include <QApplication>
 #include <QScreen>
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+    brenvik::BrenvikApplication application(argc, argv);
+    brenvik::CrashReporter crashReporter;
     QApplication::setApplicationName(QStringLiteral("brenvik"));
     QApplication::setApplicationDisplayName(QStringLiteral("Brenvik"));
     QApplication::setApplicationVersion(QStringLiteral(BRENVIK_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const bool startInTray = brenvik::ReadSettingsFlag("LoadBVSystemTray");
+    const bool showSplash = brenvik::ShowSplashOnStartup();
 
     brenvik::TMainForm mainForm;
+    // Faults of the creation steps already get the error-report dialog.
+    crashReporter.setNotification(
+        [&mainForm](brenvik::crash::ExceptionRecord& record, bool& handled) {
+            mainForm.ExceptionNotify(record, handled);
+        });
+    mainForm.setSplashOnCreation(showSplash, brenvik::TSplashScreen::DefaultHold);
     mainForm.FormCreate();
+
+    brenvik::TProgressFrm progressFrm(&mainForm);
+    new brenvik::TAboutUsFrm(&mainForm);
 
     brenvik::SignalBridge signals;
     QObject::connect(&signals, &brenvik::SignalBridge::terminationRequested, &mainForm,
@@ -28,7 +45,8 @@ int main(int argc, char** argv) {
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &mainForm,
                      &brenvik::TMainForm::FormCloseQuery);
 
-    if (!startInTray) {
+    // Without a tray host the icon could not bring the window back: start shown then.
+    if (!brenvik::TrayIcon::startsHidden(startInTray)) {
         const QRect screen = mainForm.screen()->availableGeometry();
         mainForm.move(screen.center() - mainForm.rect().center());
         mainForm.show();
