@@ -1,12 +1,12 @@
 #include "platform/HiveFile.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace brenvik::platform {
 
@@ -249,6 +249,7 @@ std::optional<Hive::Keys> HiveFile::parse(std::string_view rootName, std::string
         return std::nullopt;
     Keys keys;
     Key* current = nullptr;
+    std::map<const Key*, std::unordered_map<std::string, std::size_t>> valueIndex;
     bool first = true;
     std::size_t at = 0;
     while (at < text.size()) {
@@ -290,15 +291,14 @@ std::optional<Hive::Keys> HiveFile::parse(std::string_view rootName, std::string
         auto value = parseData(reader);
         if (!value || !reader.done())
             return std::nullopt;
-        const std::string folded = Registry::foldName(*name);
-        auto& values = current->values;
-        auto same = std::find_if(values.begin(), values.end(), [&](const auto& entry) {
-            return Registry::foldName(entry.first) == folded;
-        });
-        if (same != values.end())
-            same->second = std::move(*value);
+        // A name given twice (a hand edit) keeps its first place and its last data.
+        auto& positions = valueIndex[current];
+        const auto [position, added] =
+            positions.try_emplace(Registry::foldName(*name), current->values.size());
+        if (added)
+            current->values.emplace_back(std::move(*name), std::move(*value));
         else
-            values.emplace_back(std::move(*name), std::move(*value));
+            current->values[position->second].second = std::move(*value);
     }
     if (first)
         return std::nullopt;

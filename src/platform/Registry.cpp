@@ -155,18 +155,21 @@ LONG Registry::openKey(HKEY root, std::string_view path, bool create, HKEY& key)
         if (!exists && create) {
             // Parent keys come into being with the key, as on the system this mirrors.
             const LONG saved = hive->modify([&](Hive::Keys& keys) {
+                bool added = false; // another copy may have made it meanwhile
                 std::size_t at = 0;
                 while (true) {
                     const std::size_t next = display.find('\\', at);
                     const std::string prefix = display.substr(0, next);
                     auto& entry = keys[foldPath(prefix)];
-                    if (entry.name.empty())
+                    if (entry.name.empty()) {
                         entry.name = prefix;
+                        added = true;
+                    }
                     if (next == std::string::npos)
                         break;
                     at = next + 1;
                 }
-                return true;
+                return added;
             });
             if (saved != ERROR_SUCCESS)
                 return saved;
