@@ -4,6 +4,7 @@
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace brenvik {
 namespace {
@@ -96,6 +97,13 @@ TEST_F(LinuxRegistryTest, RunAtStartupMakesAnAutostartEntryForTheProgram) {
         EXPECT_EQ(run.GetValueNames(), std::vector<std::string>{RunValueName});
     }
     EXPECT_TRUE(loaded().RunAtStartup());
+    // The next start writes the same value again: the file is not replaced.
+    struct stat before {};
+    ASSERT_EQ(::stat(autostart.c_str(), &before), 0);
+    settings.SetRunAtStartup(true);
+    struct stat after {};
+    ASSERT_EQ(::stat(autostart.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
 
     settings.SetRunAtStartup(false);
     EXPECT_TRUE(readFile(autostart).ends_with("\nHidden=true\n"));

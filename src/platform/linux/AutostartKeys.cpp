@@ -132,6 +132,10 @@ void activate(DesktopEntry& entry, std::string_view command) {
 // Replaces `file` with the entry's text, keeping the file's permissions. A symbolic link (a
 // dotfiles setup) is followed, so the link stays a link.
 LONG save(const fs::path& file, const DesktopEntry& entry) {
+    // Every start writes the program's own value again; an entry that already says it is left
+    // untouched.
+    if (const auto current = readWholeFile(file, MaxEntrySize); current && *current == entry.text())
+        return ERROR_SUCCESS;
     std::error_code error;
     fs::path target = file;
     if (fs::is_symlink(file, error)) {
