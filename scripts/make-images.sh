@@ -47,4 +47,14 @@ icon -fill 'rgb(60,110,200)' -draw "circle 10,10 10,2" -fill white -font "$bold"
   -annotate +6+15 '?' "$out/nav-help.png"
 icon -fill "$green" -draw "circle 10,10 10,2" -fill white -font "$bold" -pointsize 13 \
   -annotate +8+15 'i' "$out/nav-about.png"
+# Tray icon 32 x 32: a memory chip with a drop, drawn large and scaled down for smooth edges. The
+# scalable desktop icon, resources/brenvik.svg, is the same drawing.
+convert -size 128x128 xc:none \
+  -fill 'rgb(95,150,20)' -stroke "$dark" -strokewidth 6 -draw "roundrectangle 4,4 123,123 22,22" \
+  -stroke none -fill white -draw "roundrectangle 30,44 97,87 5,5" \
+  -draw "rectangle 36,32 43,44" -draw "rectangle 52,32 59,44" -draw "rectangle 68,32 75,44" \
+  -draw "rectangle 84,32 91,44" -draw "rectangle 36,87 43,99" -draw "rectangle 52,87 59,99" \
+  -draw "rectangle 68,87 75,99" -draw "rectangle 84,87 91,99" \
+  -fill 'rgb(60,110,200)' -draw "circle 64,74 64,86" -draw "polygon 53,68 64,50 75,68" \
+  -resize 32x32 "$out/tray.png"
 echo "pictures written to $out"

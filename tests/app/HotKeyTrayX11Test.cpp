@@ -1,0 +1,253 @@
+// The hot key and the tray icon against a real X server with a real tray host (trayer), driven by
+// xdotool as a user would. Run under scripts/with-x.sh, one test at a time: the tests share the
+// display's keys and its tray.
+
+#include "MessageBoxCatcher.h"
+#include "app/ApplicationHotKey.h"
+#include "app/HotKeyEdit.h"
+#include "app/MainUnit.h"
+#include "app/OptionsPage.h"
+#include "app/SettingsClass.h"
+#include "app/TrayIcon.h"
+#include "fakes/FakePlatform.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <csignal>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+namespace brenvik {
+namespace {
+
+using namespace platform;
+
+void xdotool(const QStringList& arguments) {
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0)
+        << arguments.join(QLatin1Char(' ')).toStdString();
+}
+
+void clickAt(const QPoint& where, int button, int times = 1) {
+    xdotool({QStringLiteral("mousemove"), QString::number(where.x()), QString::number(where.y())});
+    xdotool({QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(times),
+             QStringLiteral("--delay"), QStringLiteral("80"), QString::number(button)});
+}
+
+// A second X client, as another program holding keys would be.
+class OtherClient {
+public:
+    OtherClient() : connection_(xcb_connect(nullptr, nullptr)) {
+        symbols_ = xcb_key_symbols_alloc(connection_);
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    }
+    ~OtherClient() {
+        xcb_key_symbols_free(symbols_);
+        xcb_disconnect(connection_);
+    }
+    bool grab(xcb_keysym_t keysym, std::uint16_t modifiers) {
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols_, keysym);
+        const xcb_keycode_t code = codes != nullptr ? codes[0] : 0;
+        std::free(codes);
+        xcb_generic_error_t* error = xcb_request_check(
+            connection_, xcb_grab_key_checked(connection_, 1, root_, modifiers, code,
+                                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        std::free(error);
+        return error == nullptr;
+    }
+
+private:
+    xcb_connection_t* connection_;
+    xcb_key_symbols_t* symbols_;
+    xcb_window_t root_;
+};
+
+constexpr xcb_keysym_t KeysymW = 0x77;
+constexpr std::uint16_t CtrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+
+class X11Test : public ::testing::Test {
+protected:
+    test::FakePlatformScope fake;
+    TMainForm form;
+
+    void SetUp() override {
+        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"))
+            << "run under scripts/with-x.sh";
+    }
+    HotKeyEdit* edit() { return form.optionsPage()->hotKeyEdit(); }
+    QPushButton* registerButton() { return form.optionsPage()->registerShortcutButton(); }
+    std::int32_t storedShortcut() {
+        TRegistry registry(HKEY_LOCAL_MACHINE);
+        EXPECT_TRUE(registry.OpenKey(SettingsKeyPath, false));
+        return registry.ReadInteger("Shortcut");
+    }
+};
+
+TEST_F(X11Test, TypedCtrlAltWIsStoredAndItsPressStartsAWashWhateverTheLocks) {
+    form.FormCreate();
+    form.ShowPage(TMainForm::OptionsPageIndex);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    edit()->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(edit()->hasFocus(), 5000);
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
+    QTRY_COMPARE_WITH_TIMEOUT(edit()->code(), 0xC057, 5000);
+    QTest::mouseClick(registerButton(), Qt::LeftButton);
+    EXPECT_EQ(storedShortcut(), 0xC057);
+    EXPECT_TRUE(form.applicationHotKey()->active());
+
+    // From anywhere, the window hidden.
+    form.hide();
+    QSignalSpy washes(form.applicationHotKey(), &ApplicationHotKey::hotKey);
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
+    QTRY_COMPARE_WITH_TIMEOUT(washes.count(), 1, 5000);
+    for (const char* lock : {"Num_Lock", "Caps_Lock"}) {
+        xdotool({QStringLiteral("key"), QLatin1String(lock)});
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
+        xdotool({QStringLiteral("key"), QLatin1String(lock)});
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(washes.count(), 3, 5000);
+    // Another combination of the same letter is not the hot key.
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+w")});
+    QTest::qWait(300);
+    EXPECT_EQ(washes.count(), 3);
+}
+
+TEST_F(X11Test, KeyHeldByAnotherClientIsRefusedButStoredAndAFreeKeyThenWorks) {
+    OtherClient other;
+    ASSERT_TRUE(other.grab(KeysymW, CtrlAlt));
+    form.FormCreate();
+    test::MessageBoxCatcher boxes;
+    edit()->setCode(0xC057);
+    QTest::mouseClick(registerButton(), Qt::LeftButton);
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].title, QStringLiteral("Information"));
+    EXPECT_EQ(storedShortcut(), 0xC057);
+    EXPECT_FALSE(form.applicationHotKey()->active());
+
+    edit()->setCode(0xC045); // Ctrl+Alt+E
+    QTest::mouseClick(registerButton(), Qt::LeftButton);
+    EXPECT_EQ(boxes.seen.size(), 1u);
+    EXPECT_TRUE(form.applicationHotKey()->active());
+    EXPECT_EQ(storedShortcut(), 0xC045);
+    QSignalSpy washes(form.applicationHotKey(), &ApplicationHotKey::hotKey);
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
+    QTRY_COMPARE_WITH_TIMEOUT(washes.count(), 1, 5000);
+}
+
+TEST_F(X11Test, PartlyRefusedGrabReleasesTheVariantsItTook) {
+    OtherClient other;
+    // Only the CapsLock variant is taken: the plain one succeeds first, then must be given back.
+    ASSERT_TRUE(other.grab(KeysymW, CtrlAlt | XCB_MOD_MASK_LOCK));
+    ApplicationHotKey hotKey(makeDesktopHotKeyGrabber());
+    QSignalSpy refusals(&hotKey, &ApplicationHotKey::hotKeyRegisterFailed);
+    hotKey.activate(0xC057);
+    EXPECT_EQ(refusals.count(), 1);
+    EXPECT_TRUE(other.grab(KeysymW, CtrlAlt));
+}
+
+TEST_F(X11Test, StartUpWithAKeyAnotherCopyHoldsShowsTheRefusal) {
+    OtherClient other;
+    ASSERT_TRUE(other.grab(KeysymW, CtrlAlt));
+    {
+        TRegistry registry(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(registry.OpenKey(SettingsKeyPath, true));
+        registry.WriteInteger("Shortcut", 0xC057);
+    }
+    test::MessageBoxCatcher boxes;
+    form.FormCreate();
+    EXPECT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(edit()->code(), 0xC057);
+}
+
+class TrayX11Test : public X11Test {
+protected:
+    QSystemTrayIcon* icon() { return form.trayIcon()->icon(); }
+    bool docked() { return TrayIcon::trayAvailable() && icon()->geometry().width() > 0; }
+    void waitForDock() { QTRY_VERIFY_WITH_TIMEOUT(docked(), 10000); }
+    bool centred() {
+        const QRect screen = form.screen()->availableGeometry();
+        return (form.geometry().center() - screen.center()).manhattanLength() <= 2;
+    }
+};
+
+TEST_F(TrayX11Test, StartsHiddenOnlyWhenATrayHostRuns) {
+    EXPECT_TRUE(TrayIcon::startsHidden(true));
+    EXPECT_FALSE(TrayIcon::startsHidden(false));
+}
+
+TEST_F(TrayX11Test, RightClickShowsTheMenuAndAClickElsewhereClosesIt) {
+    form.FormCreate();
+    waitForDock();
+    clickAt(icon()->geometry().center(), 3);
+    QTRY_VERIFY_WITH_TIMEOUT(form.trayIcon()->menu()->isVisible(), 5000);
+    clickAt({300, 600}, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.trayIcon()->menu()->isVisible(), 5000);
+}
+
+TEST_F(TrayX11Test, DoubleClickShowsTheHiddenWindowCentred) {
+    form.FormCreate(); // started in the tray: nothing shown
+    waitForDock();
+    ASSERT_FALSE(form.isVisible());
+    clickAt(icon()->geometry().center(), 1, 2);
+    QTRY_VERIFY_WITH_TIMEOUT(form.isVisible(), 5000);
+    EXPECT_TRUE(centred());
+}
+
+TEST_F(TrayX11Test, MinimiseHidesIntoTheTrayAndExitEndsWhileHidden) {
+    form.FormCreate();
+    waitForDock();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.minimiseArea(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 5000);
+
+    clickAt(icon()->geometry().center(), 3);
+    QMenu* menu = form.trayIcon()->menu();
+    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 5000);
+    QTest::qWait(200); // let the menu settle where it opened
+    clickAt(menu->mapToGlobal(menu->actionGeometry(form.trayIcon()->exitItem()).center()), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(form.closeSequenceDone(), 5000);
+    EXPECT_FALSE(form.isVisible());
+}
+
+// The tray host this display runs, found by its window (so never another display's).
+qint64 trayHostPid() {
+    QProcess search;
+    search.start(QStringLiteral("xdotool"),
+                 {QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("trayer"),
+                  QStringLiteral("getwindowpid"), QStringLiteral("%1")});
+    search.waitForFinished(5000);
+    return QString::fromLatin1(search.readAllStandardOutput()).trimmed().toLongLong();
+}
+
+TEST_F(TrayX11Test, IconReturnsWhenTheTrayHostRestarts) {
+    form.FormCreate();
+    waitForDock();
+    const qint64 host = trayHostPid();
+    ASSERT_GT(host, 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(host), SIGTERM), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!TrayIcon::trayAvailable(), 5000);
+    // The new host outlives the test on purpose: it ends with the display, as the first would.
+    ASSERT_TRUE(QProcess::startDetached(
+        QStringLiteral("trayer"),
+        {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+         QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
+         QStringLiteral("--width"), QStringLiteral("120"), QStringLiteral("--heighttype"),
+         QStringLiteral("pixel"), QStringLiteral("--height"), QStringLiteral("32"),
+         QStringLiteral("--transparent"), QStringLiteral("false")}));
+    waitForDock();
+    clickAt(icon()->geometry().center(), 3);
+    QTRY_VERIFY_WITH_TIMEOUT(form.trayIcon()->menu()->isVisible(), 5000);
+    form.trayIcon()->menu()->hide();
+}
+
+} // namespace
+} // namespace brenvik
