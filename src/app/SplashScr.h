@@ -1,0 +1,33 @@
+#pragma once
+
+// The splash window shown while the main window is being created: the splash picture in a
+// borderless window with rounded corners, centred on the screen.
+
+#include <QPixmap>
+#include <QWidget>
+#include <chrono>
+
+namespace brenvik {
+
+class TSplashScreen : public QWidget {
+    Q_OBJECT
+public:
+    // How long the finished start-up leaves the splash up before it closes.
+    static constexpr std::chrono::milliseconds DefaultHold{2000};
+
+    explicit TSplashScreen(QWidget* parent = nullptr);
+
+    const QPixmap& picture() const { return picture_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap picture_;
+};
+
+// Whether the splash is wanted at this start: the stored "ShowSplashOnStartup", read before any
+// window exists. Without a readable value the splash shows, as the preference's default says.
+bool ShowSplashOnStartup();
+
+} // namespace brenvik
