@@ -43,7 +43,7 @@ public:
         std::uint32_t threads = 1;
         int policy = 0;
         std::string exe;                 // the exe link's target; no link when empty
-        std::uint64_t residentPages = 0; // statm's second field
+        std::uint64_t residentPages = 0; // stat's field 24 and statm's second field
     };
 
     fs::path root() const { return home_.root() / "proc"; }
@@ -63,6 +63,8 @@ public:
                 value = std::to_string(process.nice);
             else if (field == 20)
                 value = std::to_string(process.threads);
+            else if (field == 24)
+                value = std::to_string(process.residentPages);
             else if (field == 41)
                 value = std::to_string(process.policy);
             fields += " " + value;
@@ -195,6 +197,22 @@ TEST(LinuxProcessTableFixtureTest, MemoryIsTheResidentSizeInSixtyFourBits) {
     EXPECT_EQ(table.memoryUsage(10), 5ull << 30);
     EXPECT_EQ(table.memoryUsage(11), 25 * pageSize);
     EXPECT_EQ(table.memoryUsage(12), 0u);
+    table.snapshot(); // the same figure from the snapshot's own stat line
+    EXPECT_EQ(table.memoryUsage(10), 5ull << 30);
+}
+
+TEST(LinuxProcessTableFixtureTest, SnapshotFiguresAreAnsweredOnceThenReadAgain) {
+    ProcFixture proc;
+    proc.add({.processId = 10, .nice = 5, .residentPages = 1});
+    LinuxProcessTable table(proc.root());
+    table.snapshot();
+    fs::remove_all(proc.root() / "10");
+    proc.add({.processId = 10, .nice = 19, .residentPages = 2});
+    const std::uint64_t pageSize = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+    EXPECT_EQ(table.priorityClass(10), platform::BELOW_NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(table.memoryUsage(10), pageSize);
+    EXPECT_EQ(table.priorityClass(10), platform::IDLE_PRIORITY_CLASS);
+    EXPECT_EQ(table.memoryUsage(10), 2 * pageSize);
 }
 
 TEST(LinuxProcessTableFixtureTest, ModelOverTheTreeLeavesTheOwnProcessOut) {

@@ -2,14 +2,15 @@
 
 #include "platform/XdgPaths.h"
 #include "platform/linux/LinuxServices.h"
-#include "platform/linux/ProcFile.h"
 
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <sched.h>
 #include <sys/resource.h>
@@ -21,6 +22,11 @@ namespace brenvik::platform {
 namespace {
 
 constexpr std::uint32_t PF_KTHREAD = 0x00200000;
+
+std::uint64_t pageSize() {
+    static const auto size = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    return size;
+}
 
 template <typename Number> Number parseField(std::string_view text) {
     Number value{};
@@ -127,6 +133,9 @@ bool parseProcStat(std::string_view text, ProcStat& stat) {
             break;
         case 20:
             stat.threads = parseField<std::uint32_t>(value);
+            break;
+        case 24:
+            stat.residentPages = parseField<std::uint64_t>(value);
             break;
         case 41:
             stat.policy = parseField<int>(value);
@@ -240,19 +249,46 @@ std::string DesktopIconIndex::iconFor(const std::string& executable) const {
 
 LinuxProcessTable::LinuxProcessTable(std::filesystem::path procRoot,
                                      std::vector<std::filesystem::path> applicationDirs)
-    : root_(procRoot.string()), applicationDirs_(std::move(applicationDirs)) {}
+    : rootFd_(::open(procRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+      applicationDirs_(std::move(applicationDirs)) {}
 
-LinuxProcessTable::~LinuxProcessTable() = default;
-
-bool LinuxProcessTable::readProcFile(std::uint32_t processId, const char* name) {
-    path_.assign(root_).append("/").append(std::to_string(processId)).append("/").append(name);
-    return readSmallFile(path_.c_str(), buffer_);
+LinuxProcessTable::~LinuxProcessTable() {
+    if (rootFd_ >= 0)
+        ::close(rootFd_);
 }
 
-std::string LinuxProcessTable::readExeLink(const std::string& directory) {
-    const std::string link = directory + "/exe";
+// Files are opened relative to the root folder, which spares the kernel a path walk per file.
+const char* LinuxProcessTable::relativePath(std::uint32_t processId, const char* name) {
+    std::snprintf(path_, sizeof path_, "%u/%s", processId, name);
+    return path_;
+}
+
+bool LinuxProcessTable::readProcFile(std::uint32_t processId, const char* name) {
+    buffer_.clear();
+    const int fd = ::openat(rootFd_, relativePath(processId, name), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (buffer_.capacity() < 4096)
+        buffer_.reserve(4096);
+    std::size_t used = 0;
+    while (true) {
+        buffer_.resize(buffer_.capacity());
+        const ssize_t got = ::read(fd, buffer_.data() + used, buffer_.size() - used);
+        if (got <= 0) {
+            ::close(fd);
+            buffer_.resize(got < 0 ? 0 : used);
+            return got == 0;
+        }
+        used += static_cast<std::size_t>(got);
+        if (used == buffer_.size())
+            buffer_.reserve(buffer_.size() * 2);
+    }
+}
+
+std::string LinuxProcessTable::readExeLink(const char* relativeDirectory) {
+    std::snprintf(path_, sizeof path_, "%s/exe", relativeDirectory);
     char target[PATH_MAX];
-    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    const ssize_t length = ::readlinkat(rootFd_, path_, target, sizeof target);
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target)
         return {};
     return std::string(target, static_cast<std::size_t>(length));
@@ -260,9 +296,14 @@ std::string LinuxProcessTable::readExeLink(const std::string& directory) {
 
 std::vector<ProcessEntry> LinuxProcessTable::snapshot() {
     std::vector<ProcessEntry> entries;
-    DIR* dir = ::opendir(root_.c_str());
-    if (!dir)
+    snapshotFigures_.clear();
+    const int listFd = ::openat(rootFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0)
+            ::close(listFd);
         return entries;
+    }
     ProcStat stat;
     while (const dirent* item = ::readdir(dir)) {
         const std::uint32_t processId = processIdOf(item->d_name);
@@ -272,8 +313,10 @@ std::vector<ProcessEntry> LinuxProcessTable::snapshot() {
         if (!readProcFile(processId, "stat") || !parseProcStat(buffer_, stat))
             continue;
         ProcessEntry entry{processId, stat.threads, {}};
+        snapshotFigures_[processId] = {priorityClassFor(stat.policy, stat.nice),
+                                       stat.residentPages * pageSize(), true, true};
         if (!(stat.flags & PF_KTHREAD))
-            entry.exeFile = readExeLink(root_ + "/" + item->d_name);
+            entry.exeFile = readExeLink(item->d_name);
         if (entry.exeFile.empty())
             entry.exeFile = (stat.flags & PF_KTHREAD) ? "[" + stat.name + "]" : stat.name;
         entries.push_back(std::move(entry));
@@ -283,10 +326,17 @@ std::vector<ProcessEntry> LinuxProcessTable::snapshot() {
 }
 
 std::string LinuxProcessTable::modulePath(std::uint32_t processId) {
-    return readExeLink(root_ + "/" + std::to_string(processId));
+    char directory[16];
+    std::snprintf(directory, sizeof directory, "%u", processId);
+    return readExeLink(directory);
 }
 
 std::uint32_t LinuxProcessTable::priorityClass(std::uint32_t processId) {
+    if (const auto found = snapshotFigures_.find(processId);
+        found != snapshotFigures_.end() && found->second.priorityUnread) {
+        found->second.priorityUnread = false;
+        return found->second.priorityClass;
+    }
     ProcStat stat;
     if (!readProcFile(processId, "stat") || !parseProcStat(buffer_, stat))
         return 0;
@@ -298,7 +348,11 @@ bool LinuxProcessTable::setPriorityClass(std::uint32_t processId, std::uint32_t 
     if (!schedule || processId == 0 || processId > INT_MAX)
         return false;
     // Nice values and policies belong to threads on Linux; a class is the whole process's.
-    DIR* tasks = ::opendir((root_ + "/" + std::to_string(processId) + "/task").c_str());
+    const int tasksFd =
+        ::openat(rootFd_, relativePath(processId, "task"), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* tasks = tasksFd >= 0 ? ::fdopendir(tasksFd) : nullptr;
+    if (!tasks && tasksFd >= 0)
+        ::close(tasksFd);
     if (!tasks)
         return false;
     bool changed = false;
@@ -323,14 +377,18 @@ bool LinuxProcessTable::setPriorityClass(std::uint32_t processId, std::uint32_t 
 }
 
 std::uint64_t LinuxProcessTable::memoryUsage(std::uint32_t processId) {
+    if (const auto found = snapshotFigures_.find(processId);
+        found != snapshotFigures_.end() && found->second.memoryUnread) {
+        found->second.memoryUnread = false;
+        return found->second.memoryUsage;
+    }
     if (!readProcFile(processId, "statm"))
         return 0;
     const std::string_view text = buffer_;
     const auto space = text.find(' ');
     if (space == std::string_view::npos)
         return 0;
-    static const auto pageSize = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-    return parseField<std::uint64_t>(text.substr(space + 1)) * pageSize;
+    return parseField<std::uint64_t>(text.substr(space + 1)) * pageSize();
 }
 
 std::uint32_t LinuxProcessTable::terminate(std::uint32_t processId) {
@@ -357,7 +415,7 @@ bool LinuxProcessTable::terminateWithDebugPrivilege(std::uint32_t) {
 }
 
 std::string LinuxProcessTable::ownExecutablePath() {
-    return readExeLink(root_ + "/self");
+    return readExeLink("self");
 }
 
 std::string LinuxProcessTable::iconFor(const std::string& executable) {

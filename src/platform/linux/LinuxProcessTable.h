@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 
 namespace brenvik::platform {
 
@@ -23,6 +24,7 @@ struct ProcStat {
     std::uint32_t flags = 0;
     int nice = 0;
     std::uint32_t threads = 0;
+    std::uint64_t residentPages = 0; // the same count as statm's second field
     int policy = 0;
 };
 // False when the text is not a stat line.
@@ -55,6 +57,8 @@ public:
     explicit LinuxProcessTable(std::filesystem::path procRoot = "/proc",
                                std::vector<std::filesystem::path> applicationDirs = {});
     ~LinuxProcessTable() override;
+    LinuxProcessTable(const LinuxProcessTable&) = delete;
+    LinuxProcessTable& operator=(const LinuxProcessTable&) = delete;
 
     std::vector<ProcessEntry> snapshot() override;
     std::string modulePath(std::uint32_t processId) override;
@@ -67,15 +71,26 @@ public:
     std::string iconFor(const std::string& executable) override;
 
 private:
+    const char* relativePath(std::uint32_t processId, const char* name);
     // Reads root/PID/NAME into buffer_; false when it cannot be read.
     bool readProcFile(std::uint32_t processId, const char* name);
-    std::string readExeLink(const std::string& directory);
+    std::string readExeLink(const char* relativeDirectory);
 
-    std::string root_;
+    // The priority class and resident size the latest snapshot read from each stat line. Each is
+    // answered once, to the refresh that took the snapshot, which spares it a second read of
+    // the most expensive file; any later question reads the process again.
+    struct SnapshotFigures {
+        std::uint32_t priorityClass = 0;
+        std::uint64_t memoryUsage = 0;
+        bool priorityUnread = false;
+        bool memoryUnread = false;
+    };
+    std::unordered_map<std::uint32_t, SnapshotFigures> snapshotFigures_;
+    int rootFd_;
     std::vector<std::filesystem::path> applicationDirs_;
     std::optional<DesktopIconIndex> icons_;
     std::string buffer_;
-    std::string path_;
+    char path_[64] = {};
 };
 
 } // namespace brenvik::platform
