@@ -189,6 +189,14 @@ void ProcessPage::setFileDialogRunner(std::function<QString(QFileDialog&)> runne
     runFileDialog_ = std::move(runner);
 }
 
+void ProcessPage::setProcessList(TProcessList* list) {
+    if (list == processList_)
+        return;
+    // The rows point at the records of the old model, which its owner is about to destroy.
+    RzListView1->clear();
+    processList_ = list;
+}
+
 void ProcessPage::setColumnWidths() {
     const int width = RzListView1->width();
     for (int column = 0; column < static_cast<int>(ColumnShares.size()); ++column)

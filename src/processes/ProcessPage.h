@@ -47,8 +47,9 @@ public:
     ~ProcessPage() override;
 
     TImageList& imageList() { return icons_; }
-    // The main window's model (not owned); nullptr once it has been released.
-    void setProcessList(TProcessList* list) { processList_ = list; }
+    // The main window's model (not owned); nullptr once it has been released. The rows go with
+    // the model they show.
+    void setProcessList(TProcessList* list);
     TProcessList* processList() const { return processList_; }
 
     // Refreshes the model and rebuilds every row, sorted by "Process" ascending.

@@ -296,6 +296,20 @@ TEST_F(ProcessPageTest, CreateNewStartsTheChosenFileInItsFolderAndRefreshes) {
     EXPECT_EQ(table.snapshots, snapshots + 1);
 }
 
+TEST_F(ProcessPageTest, ReleasingTheModelDuringTheQuestionLeavesNothingToEnd) {
+    table.add(10, "/bin/a");
+    page.RefreshProcessList();
+    makeCurrent(10);
+    // The close sequence releases the model while the confirmation is open.
+    page.setMessageBoxRunner([this](QMessageBox&) {
+        page.setProcessList(nullptr);
+        return QMessageBox::Yes;
+    });
+    page.RzButton3Click();
+    EXPECT_TRUE(table.terminateCalls.empty());
+    EXPECT_EQ(page.list()->topLevelItemCount(), 0);
+}
+
 TEST_F(ProcessPageTest, RefreshWithoutAModelDoesNothing) {
     page.setProcessList(nullptr);
     page.RefreshProcessList();
