@@ -27,6 +27,7 @@ namespace {
 
 constexpr int MaxFrames = 64;
 // addr2line on a large library without an index can be slow; a report must not hang on it.
+// The time is shared by all modules of one trace.
 constexpr auto SymboliserTimeout = std::chrono::seconds(5);
 
 struct Mapping {
@@ -75,7 +76,10 @@ std::uintptr_t fileAddress(const Dl_info& info, std::uintptr_t address) {
 // Runs addr2line over one module's addresses and returns its "function" and "file:line" pairs,
 // or nothing when it is missing, fails or takes too long.
 std::vector<std::pair<std::string, std::string>>
-symbolise(const std::string& module, const std::vector<std::uintptr_t>& addresses) {
+symbolise(const std::string& module, const std::vector<std::uintptr_t>& addresses,
+          std::chrono::steady_clock::time_point deadline) {
+    if (std::chrono::steady_clock::now() >= deadline)
+        return {};
     std::vector<std::string> arguments{"addr2line", "-C", "-f", "-e", module};
     for (const std::uintptr_t address : addresses) {
         char text[32];
@@ -105,7 +109,6 @@ symbolise(const std::string& module, const std::vector<std::uintptr_t>& addresse
     }
 
     std::string text;
-    const auto deadline = std::chrono::steady_clock::now() + SymboliserTimeout;
     bool finished = false;
     while (!finished) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -183,11 +186,12 @@ std::vector<std::string> describeFrames(const std::vector<void*>& frames) {
         if (!described[i].module.empty())
             byModule[described[i].module].emplace_back(i, fileAddress(info, lookup));
     }
+    const auto deadline = std::chrono::steady_clock::now() + SymboliserTimeout;
     for (const auto& [module, entries] : byModule) {
         std::vector<std::uintptr_t> addresses;
         for (const auto& entry : entries)
             addresses.push_back(entry.second);
-        const auto names = symbolise(module, addresses);
+        const auto names = symbolise(module, addresses, deadline);
         for (std::size_t k = 0; k < names.size(); ++k) {
             Frame& frame = described[entries[k].first];
             if (names[k].first != "??")
