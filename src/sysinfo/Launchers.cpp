@@ -27,10 +27,8 @@ bool isFile(const std::filesystem::path& path) {
 
 std::filesystem::path ResolveHelpFile(const std::filesystem::path& helpFolder,
                                       const std::string& name) {
-    const auto exact = helpFolder / name;
-    if (isFile(exact))
-        return exact;
-    // Sorted, so that two files differing only in case resolve the same way every time.
+    // Every file whose name matches without regard to case, so that names differing only in case
+    // find the same file; sorted, so that it is the same file every time.
     std::vector<std::filesystem::path> matches;
     std::error_code error;
     for (std::filesystem::directory_iterator entries(helpFolder, error);
@@ -39,7 +37,7 @@ std::filesystem::path ResolveHelpFile(const std::filesystem::path& helpFolder,
             matches.push_back(entries->path());
     }
     if (matches.empty())
-        return exact;
+        return helpFolder / name;
     return *std::min_element(matches.begin(), matches.end());
 }
 

@@ -8,9 +8,9 @@
 
 namespace brenvik {
 
-// The help file `name` in `helpFolder`. Names differ only in letter case between callers, as on
-// a case-insensitive file system: an exact match wins, else the first file whose name matches
-// without regard to case, else the name as given.
+// The help file `name` in `helpFolder`. The callers' names differ only in letter case, as they may
+// on a case-insensitive file system: the file whose name matches without regard to case (the
+// first in order when several do), else the name as given.
 std::filesystem::path ResolveHelpFile(const std::filesystem::path& helpFolder,
                                       const std::string& name);
 

@@ -391,10 +391,11 @@ TEST_F(ThisMachine, CacheSizesAgreeWithTheKernels) {
     const TCPUInfo cpu;
     EXPECT_EQ(cpu.L2Cache(), sysfsCache(2));
     const std::uint32_t l3 = sysfsCache(3);
-    if (cpu.VendorIDString() == "AuthenticAMD")
+    if (cpu.VendorIDString() == "AuthenticAMD") {
         EXPECT_EQ(cpu.L3Cache(), l3 / 1024); // AMD's figure is in megabytes
-    else if (cpu.VendorIDString() == "GenuineIntel")
+    } else if (cpu.VendorIDString() == "GenuineIntel") {
         EXPECT_EQ(cpu.L3Cache(), l3);
+    }
 }
 
 TEST_F(ThisMachine, NormalisedClockIsWithinOnePercentOfTheKernels) {

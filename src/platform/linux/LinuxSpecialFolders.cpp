@@ -39,8 +39,8 @@ std::optional<std::string> userDirValue(const std::string& line, const std::stri
 }
 
 // A user folder as the xdg-user-dirs tools give it: the user-dirs.dirs line, else the variable of
-// the same name, else the home folder.
-std::string userDir(const std::string& name) {
+// the same name, else `fallback`.
+std::string userDir(const std::string& name, const std::filesystem::path& fallback) {
     const std::string key = "XDG_" + name + "_DIR";
     std::optional<std::string> found;
     std::ifstream file(xdg::configHome() / "user-dirs.dirs");
@@ -52,7 +52,7 @@ std::string userDir(const std::string& name) {
         return *found;
     if (const char* value = std::getenv(key.c_str()); value != nullptr && value[0] != '\0')
         return value;
-    return xdg::home().string();
+    return fallback.string();
 }
 
 class LinuxSpecialFolders : public SpecialFolders {
@@ -62,9 +62,9 @@ public:
         case ShellFolder::AppData:
             return xdg::configHome().string();
         case ShellFolder::Desktop:
-            return userDir("DESKTOP");
+            return userDir("DESKTOP", xdg::home() / "Desktop");
         case ShellFolder::Templates:
-            return userDir("TEMPLATES");
+            return userDir("TEMPLATES", xdg::home());
         case ShellFolder::Fonts:
             return (xdg::dataHome() / "fonts").string();
         case ShellFolder::InternetCache:
