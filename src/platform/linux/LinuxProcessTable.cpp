@@ -399,7 +399,7 @@ std::uint32_t LinuxProcessTable::terminate(std::uint32_t processId) {
         return error == EPERM || error == EACCES ? ProcessTable::AccessDenied
                                                  : ProcessTable::NoSuchProcess;
     };
-    // A process descriptor pins the process, so a recycled PID cannot receive the signal.
+    // Once the process is open, the signal reaches that process even if its PID is reused.
     const long fd = ::syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0);
     if (fd < 0)
         return errorCode(errno);
