@@ -11,6 +11,7 @@
 #include "app/TrayIcon.h"
 #include "common/FileUtils.h"
 #include "common/Fonts.h"
+#include "common/PercentBar.h"
 #include "memory/MemoryMonitor.h"
 #include "memory/AutoWashBox.h"
 #include "memory/MemoryPage.h"
@@ -23,6 +24,8 @@
 #include "startup/StartupClass.h"
 #include "startup/StartupPage.h"
 #include "startup/StartupStore.h"
+#include "sysinfo/BooleanWords.h"
+#include "sysinfo/Launchers.h"
 #include "sysinfo/OSVersionInfo.h"
 #include "sysinfo/SystemPage.h"
 
@@ -303,7 +306,8 @@ void TMainForm::fillMemoryPage() {
     const auto figures = MemoryFigures::from(system.memoryStatus());
     memoryPage_->showStartupTexts(memoryStartupTexts(figures, UserDecimalSeparator()));
     constexpr std::int64_t MiB = 1048576;
-    optionsPage_->autoWashBox()->setLimitMaximum(static_cast<int>((figures.totalPhys + MiB - 1) / MiB));
+    optionsPage_->autoWashBox()->setLimitMaximum(
+        static_cast<int>((figures.totalPhys + MiB - 1) / MiB));
     memoryPage_->setWindowsName(QString::fromStdString(OperatingSystemName()));
     memoryPage_->memoryToFreeBox()->setMegabytes(static_cast<int>(figures.totalPhys / MiB));
 }
@@ -313,7 +317,19 @@ void TMainForm::setColumnWidths() {
     startupPage_->setColumnWidths();
 }
 
-void TMainForm::fillSystemPage() {}
+void TMainForm::fillSystemPage() {
+    // The "Windows:" row of the Memory page came with its start-up figures; then the "CPU" tab,
+    // the " Windows " box and the folders.
+    systemPage_->fillCpuIdentity(CpuIdentityRows(ComputerInfo1.CPU()));
+    SetBooleanWords(QStringLiteral("Yes"), QStringLiteral("No"));
+    systemPage_->fillCpuCapabilities(CpuCapabilityRows(ComputerInfo1.CPU()));
+    systemPage_->fillWindows(WindowsRows(ComputerInfo1.OS()));
+    systemPage_->fillFolders(ComputerInfo1.Folders());
+}
+
+void TMainForm::SetBooleanWords(const QString& trueWord, const QString& falseWord) {
+    brenvik::SetBooleanWords(trueWord.toStdString(), falseWord.toStdString());
+}
 
 void TMainForm::createSettings() {
     settings_ = std::make_unique<TSettings>();
@@ -562,7 +578,11 @@ void TMainForm::CPUTimerTimer() {
         const std::int32_t load = IsWindowsNT() ? GetNTCPUUsage() : Get9xCPUUsage();
         if (load < 0 || load > 65535)
             throw std::range_error("Range check error");
-        const int percent = std::min(load, 100);
+        PercentBar* bar = systemPage_->cpuUsageBar();
+        bar->setPercent(load);
+        const int percent = bar->percent();
+        systemPage_->cpuHistoryGraph()->setValue(percent);
+        systemPage_->cpuHistoryGraph()->start();
         memoryPage_->cpuUsageGraph()->setValue(percent);
         memoryPage_->cpuUsageGraph()->start();
     } catch (...) {
@@ -584,9 +604,9 @@ void TMainForm::StartupTimerTimer() { startupPage_->RefreshStartupList(); }
 
 void TMainForm::MemoryCleanTimerTimer() { RzButton1Click(); }
 
-void TMainForm::RzGroup3Items3Click() {}
+void TMainForm::RzGroup3Items3Click() { StartSystemRestore(); }
 
-void TMainForm::HelpItemClick() {}
+void TMainForm::HelpItemClick() { OpenHelp("brenvik.chm"); }
 
 void TMainForm::RzGroup2Items4Click() {
     if (AboutUsFrm != nullptr)

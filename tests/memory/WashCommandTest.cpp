@@ -1,0 +1,64 @@
+// brenvikctl wash over the fake platform's blocks.
+
+#include "ctl/Commands.h"
+#include "fakes/FakePlatform.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+namespace brenvik {
+namespace {
+
+class WashCommandTest : public ::testing::Test {
+protected:
+    int run(std::vector<std::string> args, bool json) {
+        ctl::Invocation call{std::move(args), json, out, err};
+        return ctl::runWash(call);
+    }
+
+    test::FakePlatformScope fake;
+    test::FakeBlockAllocator& blocks = fake->fakeAllocator();
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(WashCommandTest, JsonReportsTheWash) {
+    ASSERT_EQ(run({"3"}, true), 0);
+    const auto report = nlohmann::json::parse(out.str());
+    EXPECT_EQ(report["requested"], 3);
+    EXPECT_EQ(report["obtained"], 3);
+    EXPECT_EQ(report["released"], 3);
+    EXPECT_EQ(report["endedBy"], "completed");
+    EXPECT_EQ(report["availableBefore"], 1024ull << 20);
+    EXPECT_EQ(report["availableAfter"], 1024ull << 20);
+    EXPECT_GE(report["seconds"].get<double>(), 0.0);
+    EXPECT_EQ(blocks.held(), 0);
+}
+
+TEST_F(WashCommandTest, TextTellsWhyTheWashEndedEarly) {
+    blocks.failAt = 2;
+    ASSERT_EQ(run({"10"}, false), 0);
+    const std::string text = out.str();
+    EXPECT_NE(text.find("Blocks obtained:   2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Ended by:          block refused\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Available before:  1024 MB\n"), std::string::npos) << text;
+}
+
+TEST_F(WashCommandTest, BlockNotTakenBackFailsTheCommand) {
+    blocks.rejectAt = 0;
+    EXPECT_EQ(run({"2"}, false), 1);
+    EXPECT_NE(out.str().find("Blocks not given back:"), std::string::npos);
+}
+
+TEST_F(WashCommandTest, BadAmountIsAUsageError) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"x"}, {"-1"}, {"12MB"}, {"3", "4"}, {"99999999999"}}) {
+        SCOPED_TRACE(args.empty() ? "" : args.front());
+        EXPECT_EQ(run(args, false), 2);
+    }
+    EXPECT_EQ(blocks.obtainCalls(), 0);
+}
+
+} // namespace
+} // namespace brenvik
