@@ -160,8 +160,14 @@ TStoreLoadResult TStartupList::LoadFromFile(const std::filesystem::path& path) {
     const auto status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status))
         return result;
+    // Checked before opening: opening a pipe would wait for a writer.
+    if (!std::filesystem::is_regular_file(status)) {
+        result.outcome = TStoreLoadResult::Unreadable;
+        result.problem = path.string() + " is not a file";
+        return result;
+    }
     std::ifstream in(path, std::ios::binary);
-    if (!std::filesystem::is_regular_file(status) || !in) {
+    if (!in) {
         result.outcome = TStoreLoadResult::Unreadable;
         result.problem = "cannot read " + path.string();
         return result;

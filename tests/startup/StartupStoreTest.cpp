@@ -6,8 +6,10 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace brenvik {
 namespace {
@@ -358,12 +360,20 @@ TEST_F(StartupStoreFileTest, DamagedFilesAreCopiedAsideWithoutOverwritingEarlier
     EXPECT_EQ(list.Count(), 1);
 }
 
-TEST_F(StartupStoreFileTest, UnreadableStoreLeavesTheListAsItIs) {
-    std::filesystem::create_directories(store);
-    TStartupList list;
-    list.Add(item("Kept", "/k", UserRun, true));
-    EXPECT_EQ(list.LoadFromFile(store).outcome, TStoreLoadResult::Unreadable);
-    EXPECT_EQ(list.Count(), 1);
+// Neither a folder nor a pipe in the store's place is read (a pipe would block start-up).
+TEST_F(StartupStoreFileTest, StoreThatIsNoFileLeavesTheListAsItIs) {
+    const std::vector<std::pair<const char*, std::function<void()>>> cases{
+        {"folder", [&] { std::filesystem::create_directories(store); }},
+        {"pipe", [&] { ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0); }},
+    };
+    for (const auto& [what, make] : cases) {
+        std::filesystem::remove_all(store);
+        make();
+        TStartupList list;
+        list.Add(item("Kept", "/k", UserRun, true));
+        EXPECT_EQ(list.LoadFromFile(store).outcome, TStoreLoadResult::Unreadable) << what;
+        EXPECT_EQ(list.Count(), 1) << what;
+    }
 }
 
 TEST_F(StartupStoreFileTest, SavingReplacesTheFileAndLeavesNoTemporaryBehind) {
