@@ -4,6 +4,8 @@
 // It owns the models, the five timers and the settings object for the whole run, runs the creation
 // steps in their fixed order and the close sequence exactly once, however the program ends.
 
+#include "sysinfo/ComputerInfo.h"
+
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -77,6 +79,10 @@ public:
     StartupPage* startupPage() const { return startupPage_; }
     TStartupList* startupList() const { return startupList_.get(); }
     SystemPage* systemPage() const { return systemPage_; }
+    const TComputerInfo& computerInfo() const { return ComputerInfo1; }
+
+    // The words booleans read as on the pages from now on.
+    void SetBooleanWords(const QString& trueWord, const QString& falseWord);
     OptionsPage* optionsPage() const { return optionsPage_; }
     ApplicationHotKey* applicationHotKey() const { return JvApplicationHotKey1; }
     TrayIcon* trayIcon() const { return CoolTrayIcon1; }
@@ -175,6 +181,7 @@ private:
     OptionsPage* optionsPage_ = nullptr;
     std::unique_ptr<TProcessList> processList_;
     std::unique_ptr<TStartupList> startupList_;
+    TComputerInfo ComputerInfo1; // the system facts the System page shows
     // The store existed but could not be read: it is not replaced at shutdown.
     bool startupStoreUnreadable_ = false;
     ApplicationHotKey* JvApplicationHotKey1 = nullptr;
