@@ -103,9 +103,9 @@ int UsageGraph::columnValue(int column) const {
     return ring_[(head_ + size - 1 - fromRight) % size];
 }
 
-// Each column is drawn from its own value, the value of the column before it and the phase of
-// the vertical grid alone, so that drawing the new strip after a scroll gives the same picture
-// as drawing everything again from the ring.
+// Each column is drawn from its own value, the value of the column after it and the phase of the
+// vertical grid alone, so that redrawing the last step's column and the new strip after a scroll
+// gives the same picture as drawing everything again from the ring.
 void UsageGraph::drawColumns(QImage& image, int firstColumn) const {
     const int width = image.width();
     const int height = image.height();
@@ -126,15 +126,15 @@ void UsageGraph::drawColumns(QImage& image, int firstColumn) const {
         if (value == NoValue)
             continue;
         const int row = rowFor(value, height);
-        const int previous = columnValue(x - 1);
+        const int next = x + 1 < width ? columnValue(x + 1) : NoValue;
         int top = row, bottom = row;
-        if (previous != NoValue) {
-            // Join the previous column's point with a vertical run ending next to it.
-            const int previousRow = rowFor(previous, height);
-            if (previousRow < row)
-                top = previousRow + 1;
-            else if (previousRow > row)
-                bottom = previousRow - 1;
+        if (next != NoValue) {
+            // Join the next column's point with a vertical run ending next to it.
+            const int nextRow = rowFor(next, height);
+            if (nextRow < row)
+                top = nextRow + 1;
+            else if (nextRow > row)
+                bottom = nextRow - 1;
         }
         for (int y = top; y <= bottom; ++y)
             reinterpret_cast<QRgb*>(image.scanLine(y))[x] = TraceColour;
@@ -153,6 +153,7 @@ QImage UsageGraph::redrawnPicture() const {
 }
 
 void UsageGraph::step() {
+    ensureCanvas();
     const int width = canvas_.width();
     if (width <= 0 || canvas_.height() <= 0)
         return;
@@ -167,17 +168,27 @@ void UsageGraph::step() {
         auto* line = reinterpret_cast<QRgb*>(canvas_.scanLine(y));
         std::memmove(line, line + shift, static_cast<std::size_t>(width - shift) * sizeof(QRgb));
     }
-    drawColumns(canvas_, width - shift);
+    // The previous step's last column now joins the new value.
+    drawColumns(canvas_, width - shift - 1);
     update();
 }
 
 void UsageGraph::paintEvent(QPaintEvent*) {
+    ensureCanvas();
     QPainter painter(this);
     painter.drawImage(0, 0, canvas_);
 }
 
 void UsageGraph::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    ensureCanvas();
+}
+
+// A hidden graph gets its resize event only when first shown, but its clock runs from the start
+// (also while the window lives in the tray), so the picture follows the size wherever it is used.
+void UsageGraph::ensureCanvas() {
+    if (canvas_.size() == size())
+        return;
     resizeRing(width());
     canvas_ = QImage(size(), QImage::Format_RGB32);
     if (!canvas_.isNull())

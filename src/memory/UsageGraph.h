@@ -39,8 +39,11 @@ public:
 
     // The stored history, oldest first; at most one value per pixel column.
     std::vector<int> history() const;
-    // The picture as drawn so far (the widget paints exactly this).
-    const QImage& picture() const { return canvas_; }
+    // The picture as drawn so far, at the graph's current size (the widget paints exactly this).
+    const QImage& picture() {
+        ensureCanvas();
+        return canvas_;
+    }
     // The picture drawn whole from the ring, as after a resize.
     QImage redrawnPicture() const;
 
@@ -70,6 +73,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void ensureCanvas();
     void resizeRing(int width);
     void drawWhole(QImage& image) const;
     void drawColumns(QImage& image, int firstColumn) const;
