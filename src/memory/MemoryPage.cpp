@@ -1,5 +1,6 @@
 #include "memory/MemoryPage.h"
 
+#include "common/Fonts.h"
 #include "common/PercentBar.h"
 #include "memory/MemoryToFreeBox.h"
 #include "memory/UsageGraph.h"
@@ -13,9 +14,10 @@ namespace {
 
 constexpr int PageWidth = 594;
 constexpr int PageHeight = 431;
-constexpr int RowHeight = 20;
-constexpr int FirstRowY = 22;
+constexpr int RowHeight = 22;
+constexpr int FirstRowY = 24;
 constexpr int InnerMargin = 10;
+constexpr int GraphY = 26;
 
 const QString SizePlaceholder = QStringLiteral("1,024 MB");
 
@@ -28,21 +30,23 @@ QString latin1(const ShortText& text) {
 MemoryPage::MemoryPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Memory"));
     setFixedSize(PageWidth, PageHeight);
+    // Set before the labels are measured, also when the page stands alone.
+    setFont(uiFont(QStringLiteral("MS Shell Dlg 2"), 8));
 
     // Three rows: the figures, the two graphs, then the bars beside the wash controls.
-    QGroupBox* usage = group(QStringLiteral("Memory Usage"), {8, 6, 180, 90});
+    QGroupBox* usage = group(QStringLiteral("Memory Usage"), {8, 8, 170, 96});
     total_ = captionedValue(usage, QStringLiteral("Total:"), "Label10", 0, SizePlaceholder);
     used_ = captionedValue(usage, QStringLiteral("Used:"), "Label7", 1, SizePlaceholder);
     available_ = captionedValue(usage, QStringLiteral("Available:"), "Label6", 2, SizePlaceholder);
 
-    QGroupBox* paging = group(QStringLiteral("Paging File"), {194, 6, 180, 90});
+    QGroupBox* paging = group(QStringLiteral("Paging File"), {184, 8, 170, 96});
     pageFileMax_ =
         captionedValue(paging, QStringLiteral("Max Size:"), "Label21", 0, SizePlaceholder);
     pageFileUsed_ = captionedValue(paging, QStringLiteral("Used:"), "Label20", 1, SizePlaceholder);
     pageFileAvailable_ =
         captionedValue(paging, QStringLiteral("Available:"), "Label17", 2, SizePlaceholder);
 
-    QGroupBox* system = group(QStringLiteral("System"), {380, 6, 206, 90});
+    QGroupBox* system = group(QStringLiteral("System"), {360, 8, 226, 96});
     uptime_ = captionedValue(system, QStringLiteral("System Uptime:"), "Label32", 0,
                              QStringLiteral("1 Y, 2 M, 5 D, 6 H, 22 M"));
     runningProcesses_ = captionedValue(system, QStringLiteral("Running Processes:"), "Label31", 1,
@@ -50,34 +54,34 @@ MemoryPage::MemoryPage(QWidget* parent) : QWidget(parent) {
     windowsName_ = captionedValue(system, QStringLiteral("Windows:"), "Label30", 2,
                                   QStringLiteral("Windows NT 3.51"));
 
-    QGroupBox* history = group(QStringLiteral("Memory Usage History"), {8, 102, 316, 160});
+    QGroupBox* history = group(QStringLiteral("Memory Usage History"), {8, 112, 316, 164});
     memoryGraph_ = new UsageGraph(history, 75);
     memoryGraph_->setObjectName(QStringLiteral("JvSimScope1"));
-    memoryGraph_->setGeometry(34, 22, 275, 129);
-    axisTop_ = axisLabel(history, "RzLabel15", QStringLiteral("1024"), 22);
-    axisMiddle_ = axisLabel(history, "RzLabel46", QStringLiteral("512"), 22 + 129 / 2);
-    axisLabel(history, "RzLabel47", QStringLiteral("0"), 22 + 128);
+    memoryGraph_->setGeometry(34, GraphY, 275, 129);
+    axisTop_ = axisLabel(history, "RzLabel15", QStringLiteral("1024"), GraphY);
+    axisMiddle_ = axisLabel(history, "RzLabel46", QStringLiteral("512"), GraphY + 129 / 2);
+    axisLabel(history, "RzLabel47", QStringLiteral("0"), GraphY + 128);
 
-    QGroupBox* cpu = group(QStringLiteral("CPU Usage"), {330, 102, 256, 160});
+    QGroupBox* cpu = group(QStringLiteral("CPU Usage"), {330, 112, 256, 164});
     cpuGraph_ = new UsageGraph(cpu, 88);
     cpuGraph_->setObjectName(QStringLiteral("JvSimScope3"));
-    cpuGraph_->setGeometry(2, 22, 252, 129);
+    cpuGraph_->setGeometry(2, GraphY, 252, 129);
 
-    QGroupBox* monitor = group(QStringLiteral("Memory Monitor"), {8, 268, 282, 116});
+    QGroupBox* monitor = group(QStringLiteral("Memory Monitor"), {8, 284, 282, 124});
     const int barWidth = monitor->width() - 2 * InnerMargin;
     auto* availableCaption = new QLabel(QStringLiteral("Physical Memory Available"), monitor);
-    availableCaption->setGeometry(InnerMargin, FirstRowY, barWidth, 16);
+    availableCaption->setGeometry(InnerMargin, FirstRowY + 4, barWidth, 16);
     availableBar_ = new PercentBar(monitor);
     availableBar_->setObjectName(QStringLiteral("RzProgressBar1"));
-    availableBar_->setGeometry(InnerMargin, FirstRowY + 18, barWidth, 20);
+    availableBar_->setGeometry(InnerMargin, FirstRowY + 22, barWidth, 20);
     auto* pageFileCaption = new QLabel(QStringLiteral("Page File Usage"), monitor);
-    pageFileCaption->setGeometry(InnerMargin, FirstRowY + 46, barWidth, 16);
+    pageFileCaption->setGeometry(InnerMargin, FirstRowY + 52, barWidth, 16);
     pageFileBar_ = new PercentBar(monitor);
     pageFileBar_->setObjectName(QStringLiteral("RzProgressBar2"));
-    pageFileBar_->setGeometry(InnerMargin, FirstRowY + 64, barWidth, 20);
+    pageFileBar_->setGeometry(InnerMargin, FirstRowY + 70, barWidth, 20);
 
     memoryToFreeBox_ = new MemoryToFreeBox(this);
-    memoryToFreeBox_->setGeometry(296, 268, 290, 116);
+    memoryToFreeBox_->setGeometry(296, 284, 290, 124);
 }
 
 QGroupBox* MemoryPage::group(const QString& title, const QRect& place) {
