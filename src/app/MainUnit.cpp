@@ -41,7 +41,6 @@
 #include <QStackedWidget>
 #include <QWindow>
 
-#include <algorithm>
 #include <iostream>
 #include <stdexcept>
 #include <string>
