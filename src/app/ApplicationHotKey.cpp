@@ -15,11 +15,19 @@ public:
     void unregisterKey(int) override {}
 };
 
+// In a Wayland session an X connection is XWayland's: a grab there sees only keys typed into other
+// X programs, so a key registered through it would mostly never fire.
+bool waylandSession() {
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+}
+
 } // namespace
 
 std::unique_ptr<HotKeyGrabber> makeDesktopHotKeyGrabber() {
-    if (std::unique_ptr<HotKeyGrabber> x11 = makeX11HotKeyGrabber())
-        return x11;
+    if (!waylandSession())
+        if (std::unique_ptr<HotKeyGrabber> x11 = makeX11HotKeyGrabber())
+            return x11;
     return std::make_unique<UnavailableHotKeyGrabber>();
 }
 

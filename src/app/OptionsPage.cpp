@@ -123,6 +123,7 @@ void OptionsPage::restorePreferences() {
     RzCheckBox2->setChecked(settings_->LoadBVSystemTray());
     RzCheckBox3->setChecked(settings_->ShowSplashOnStartup());
     RzCheckBox4->setChecked(settings_->CloseBVAfterWash());
+    autoWashBox_->restore(*settings_);
     const int index = settings_->AutoRefreshTimerInt();
     const bool known = index >= 0 && index < RefreshRateCount;
     // An index outside the list selects nothing and leaves the monitor at its first rate.

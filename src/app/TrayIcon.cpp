@@ -1,6 +1,7 @@
 #include "app/TrayIcon.h"
 
 #include "app/MainUnit.h"
+#include "sysinfo/Launchers.h"
 
 #include <QAction>
 #include <QEvent>
@@ -24,10 +25,7 @@ TrayIcon::TrayIcon(TMainForm& form)
     Exit1 = SysTryMenu->addAction(QStringLiteral("Exit"));
     connect(WashMemoryNow1, &QAction::triggered, &form_, &TMainForm::StartWash);
     connect(Show1, &QAction::triggered, this, &TrayIcon::Show1Click);
-    connect(Help1, &QAction::triggered, this, [this] {
-        if (openHelp_)
-            openHelp_();
-    });
+    connect(Help1, &QAction::triggered, this, [] { OpenHelp("Brenvik.chm"); });
     connect(Exit1, &QAction::triggered, &form_, &TMainForm::endProgram);
 
     CoolTrayIcon1->setIcon(QIcon(QStringLiteral(":/images/tray.png")));
@@ -52,10 +50,6 @@ bool TrayIcon::startsHidden(bool trayPreference) {
 
 void TrayIcon::setWashCommandsEnabled(bool enabled) {
     WashMemoryNow1->setEnabled(enabled);
-}
-
-void TrayIcon::setHelpOpener(std::function<void()> openHelp) {
-    openHelp_ = std::move(openHelp);
 }
 
 void TrayIcon::CoolTrayIcon1Activated(QSystemTrayIcon::ActivationReason reason) {

@@ -6,7 +6,6 @@
 
 #include <QObject>
 #include <QSystemTrayIcon>
-#include <functional>
 
 class QAction;
 class QMenu;
@@ -30,8 +29,6 @@ public:
     void Show1Click();
     // "Wash Now!" follows the wash: off while one runs.
     void setWashCommandsEnabled(bool enabled);
-    // The help opener "Help" runs.
-    void setHelpOpener(std::function<void()> openHelp);
 
     QSystemTrayIcon* icon() const { return CoolTrayIcon1; }
     QMenu* menu() const { return SysTryMenu; }
@@ -54,7 +51,6 @@ private:
     QAction* Show1;
     QAction* Help1;
     QAction* Exit1;
-    std::function<void()> openHelp_;
 };
 
 } // namespace brenvik

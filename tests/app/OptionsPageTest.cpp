@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -174,6 +175,11 @@ TEST_F(OptionsPageTest, RestoreTicksThroughTheHandlersInStartUpOrder) {
     store("CloseBVAfterWash", 1);
     store("ShowSplashOnStartup", 1);
     store("AutoRefreshTimerInt", 9);
+    store("CleanMemWhenMemReach", 1);
+    store("CleanMemoryOnTimer", 1);
+    store("CleanMemoryEveryMinute", 500);
+    store("CleanMemoryOnMemLimit", 300);
+    page.autoWashBox()->setLimitMaximum(4096);
     {
         TRegistry run(HKEY_CURRENT_USER);
         ASSERT_TRUE(run.OpenKey(RunKeyPath, true));
@@ -184,6 +190,9 @@ TEST_F(OptionsPageTest, RestoreTicksThroughTheHandlersInStartUpOrder) {
         if (auto* box = qobject_cast<QCheckBox*>(control))
             QObject::connect(box, &QCheckBox::toggled, box,
                              [&order, name] { order.push_back(name); });
+        else if (auto* number = qobject_cast<QSpinBox*>(control))
+            QObject::connect(number, &QSpinBox::valueChanged, number,
+                             [&order, name] { order.push_back(name); });
         else if (auto* list = qobject_cast<QComboBox*>(control))
             QObject::connect(list, &QComboBox::currentIndexChanged, list,
                              [&order, name] { order.push_back(name); });
@@ -192,13 +201,22 @@ TEST_F(OptionsPageTest, RestoreTicksThroughTheHandlersInStartUpOrder) {
     record(page.startInTrayBox(), "box2");
     record(page.splashBox(), "box3");
     record(page.closeAfterWashBox(), "box4");
+    record(page.autoWashBox()->RzCheckBox7(), "box7");
+    record(page.autoWashBox()->RzCheckBox5(), "box5");
+    record(page.autoWashBox()->RzSpinEdit1(), "minutes");
+    record(page.autoWashBox()->RzSpinEdit2(), "limit");
     // The list selects its first entry when filled; start from no selection, as after creation.
     page.refreshRateList()->setCurrentIndex(-1);
     record(page.refreshRateList(), "rate");
 
     loadAndRestore();
 
-    EXPECT_EQ(order, (std::vector<std::string>{"box1", "box2", "box3", "box4", "rate"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"box1", "box2", "box3", "box4", "box7", "box5",
+                                               "minutes", "limit", "rate"}));
+    // A number above the minutes box's range shows its bound and is written back.
+    EXPECT_EQ(page.autoWashBox()->RzSpinEdit1()->value(), 120);
+    EXPECT_EQ(stored("CleanMemoryEveryMinute"), 120);
+    EXPECT_EQ(stored("CleanMemoryOnMemLimit"), 300);
     // Ticking the first box ran its handler: the Run value now names the running program.
     TRegistry run(HKEY_CURRENT_USER);
     ASSERT_TRUE(run.OpenKey(RunKeyPath, false));
@@ -207,6 +225,14 @@ TEST_F(OptionsPageTest, RestoreTicksThroughTheHandlersInStartUpOrder) {
     EXPECT_EQ(memoryTimer.interval(), 5000);
     // Restoring stores nothing of its own: the index stays as it was.
     EXPECT_EQ(stored("AutoRefreshTimerInt"), 9);
+}
+
+TEST_F(OptionsPageTest, StoredZeroMinutesShowsOneAndStaysZero) {
+    store("CleanMemoryEveryMinute", 0);
+    loadAndRestore();
+    EXPECT_EQ(page.autoWashBox()->RzSpinEdit1()->value(), 1);
+    EXPECT_EQ(stored("CleanMemoryEveryMinute"), 0);
+    EXPECT_EQ(settings->CleanMemoryEveryMinute(), 0);
 }
 
 TEST_F(OptionsPageTest, FalsePreferencesChangeNothing) {

@@ -71,11 +71,11 @@ TEST_F(TrayIconTest, ExitRunsTheCloseSequenceWithTheWindowHidden) {
     EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(TrayIconTest, HelpRunsTheHelpOpener) {
-    int opened = 0;
-    tray.setHelpOpener([&opened] { ++opened; });
+TEST_F(TrayIconTest, HelpOpensTheHelpFileBesideTheProgram) {
     tray.helpItem()->trigger();
-    EXPECT_EQ(opened, 1);
+    ASSERT_EQ(fake->fakeShell().calls.size(), 1u);
+    EXPECT_EQ(fake->fakeShell().calls[0].verb, "Open");
+    EXPECT_EQ(fake->fakeShell().calls[0].file, "/opt/brenvik/Help/Brenvik.chm");
 }
 
 } // namespace
