@@ -113,22 +113,22 @@ std::string TSystemFolders::Windows() const {
 
 const std::array<FolderRow, 16>& FolderRows() {
     static const std::array<FolderRow, 16> rows{{
-        {"App Data", &TSystemFolders::AppData},
-        {"Cookies", &TSystemFolders::Cookies},
-        {"Desktop", &TSystemFolders::Desktop},
-        {"Favorites", &TSystemFolders::Favorites},
-        {"Fonts", &TSystemFolders::Fonts},
-        {"History", &TSystemFolders::History},
-        {"Cache", &TSystemFolders::InternetCache},
-        {"Net Places", &TSystemFolders::Nethood},
-        {"Program Files", &TSystemFolders::ProgramFiles},
-        {"Recent", &TSystemFolders::Recent},
-        {"Send To", &TSystemFolders::SendTo},
-        {"Start menu", &TSystemFolders::StartMenu},
-        {"System", &TSystemFolders::System},
-        {"Temp", &TSystemFolders::Temp},
-        {"Templates", &TSystemFolders::Templates},
-        {"Windows", &TSystemFolders::Windows},
+        {"App Data", [](const TSystemFolders& f) { return f.AppData(); }},
+        {"Cookies", [](const TSystemFolders& f) { return f.Cookies(); }},
+        {"Desktop", [](const TSystemFolders& f) { return f.Desktop(); }},
+        {"Favorites", [](const TSystemFolders& f) { return f.Favorites(); }},
+        {"Fonts", [](const TSystemFolders& f) { return f.Fonts(); }},
+        {"History", [](const TSystemFolders& f) { return f.History(); }},
+        {"Cache", [](const TSystemFolders& f) { return f.InternetCache(); }},
+        {"Net Places", [](const TSystemFolders& f) { return f.Nethood(); }},
+        {"Program Files", [](const TSystemFolders& f) { return f.ProgramFiles(); }},
+        {"Recent", [](const TSystemFolders& f) { return f.Recent(); }},
+        {"Send To", [](const TSystemFolders& f) { return f.SendTo(); }},
+        {"Start menu", [](const TSystemFolders& f) { return f.StartMenu(); }},
+        {"System", [](const TSystemFolders& f) { return f.System(); }},
+        {"Temp", [](const TSystemFolders& f) { return f.Temp(); }},
+        {"Templates", [](const TSystemFolders& f) { return f.Templates(); }},
+        {"Windows", [](const TSystemFolders& f) { return f.Windows(); }},
     }};
     return rows;
 }

@@ -39,7 +39,7 @@ private:
 // One row of the "Special Folders Locations" box: its caption and the property it shows.
 struct FolderRow {
     const char* caption;
-    std::string (TSystemFolders::*read)() const;
+    std::string (*read)(const TSystemFolders& folders);
 };
 
 // The sixteen rows, top to bottom.

@@ -45,8 +45,9 @@ SystemPage::SystemPage(QWidget* parent) : QWidget(parent) {
     tabs_->setObjectName(QStringLiteral("RzPageControl1"));
     tabs_->setGeometry(0, 0, PageWidth, PageHeight);
     tabs_->tabBar()->setUsesScrollButtons(false);
-    tabs_->setStyleSheet(QStringLiteral("QTabBar::tab { width: %1px; height: 20px; }")
-                             .arg(TabWidth - 4)); // the style adds two pixels each side
+    // Without padding each tab is exactly this wide.
+    tabs_->setStyleSheet(
+        QStringLiteral("QTabBar::tab { width: %1px; height: 20px; padding: 0px; }").arg(TabWidth));
     tabs_->addTab(buildSystemTab(), QStringLiteral("System"));
     tabs_->addTab(buildCpuTab(), QStringLiteral("CPU"));
 }
@@ -167,7 +168,7 @@ void SystemPage::fillCpuCapabilities(const std::vector<InfoRow>& rows) {
 
 void SystemPage::fillFolders(const TSystemFolders& folders) {
     for (std::size_t row = 0; row < FolderRows().size(); ++row)
-        folderFields_[row]->setText(text((folders.*FolderRows()[row].read)()));
+        folderFields_[row]->setText(text(FolderRows()[row].read(folders)));
 }
 
 void SystemPage::OpenFolderSFoldersExecute(QObject* sender) {

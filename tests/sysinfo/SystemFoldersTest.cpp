@@ -15,7 +15,7 @@ using platform::ShellFolder;
 std::vector<std::string> folderTexts(const TSystemFolders& folders) {
     std::vector<std::string> texts;
     for (const FolderRow& row : FolderRows())
-        texts.push_back((folders.*row.read)());
+        texts.push_back(row.read(folders));
     return texts;
 }
 
