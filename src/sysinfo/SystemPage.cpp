@@ -77,8 +77,8 @@ QWidget* SystemPage::buildSystemTab() {
         "Version:", "Product ID:", "Product Name:", "Product Type:", "SP Version:"};
     for (int row = 0; row < 5; ++row) {
         const int y = 18 + row * RowHeight;
-        valueLabel(windows, QLatin1String(left[row]), {10, y, 90, RowHeight},
-                   {100, y, 290, RowHeight}, Qt::AlignLeft);
+        valueLabel(windows, QLatin1String(left[row]), {10, y, 94, RowHeight},
+                   {106, y, 284, RowHeight}, Qt::AlignLeft);
     }
     const char* right[] = {"Version Build:", "Major:", "Minor:"};
     for (int row = 0; row < 3; ++row) {
