@@ -245,6 +245,21 @@ TEST_F(TrayX11Test, MinimiseHidesIntoTheTrayAndExitEndsWhileHidden) {
     EXPECT_FALSE(form.isVisible());
 }
 
+TEST_F(TrayX11Test, MinimiseFromTheWindowManagerAlsoHidesIntoTheTray) {
+    if (qEnvironmentVariableIntValue("BRENVIK_WM") != 1)
+        GTEST_SKIP() << "needs a window manager: run with BRENVIK_WM=1";
+    form.FormCreate();
+    waitForDock();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::qWait(300); // let the window manager take the window over
+    xdotool({QStringLiteral("windowminimize"), QString::number(form.winId())});
+    WAIT_UNTIL(!form.isVisible(), 5000);
+    form.trayIcon()->showItem()->trigger();
+    WAIT_UNTIL(form.isVisible() && !form.isMinimized(), 5000);
+    EXPECT_TRUE(centred());
+}
+
 // The tray host this display runs, found by its window (so never another display's).
 qint64 trayHostPid() {
     QProcess search;

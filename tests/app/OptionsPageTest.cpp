@@ -1,6 +1,7 @@
 #include "app/OptionsPage.h"
 
 #include "app/HotKeyEdit.h"
+#include "app/MainUnit.h"
 #include "app/SettingsClass.h"
 #include "fakes/FakePlatform.h"
 #include "memory/AutoWashBox.h"
@@ -255,6 +256,19 @@ TEST_F(OptionsPageTest, StoredRateOutsideTheListSelectsNothingAndKeepsOneSecond)
         EXPECT_EQ(page.refreshRateList()->currentIndex(), -1) << index;
         EXPECT_EQ(memoryTimer.interval(), 1000) << index;
     }
+}
+
+// The whole start-up: what the Options page restored is in force once the window is created.
+TEST(StartUpPreferencesTest, FirstStartRunsTheMonitorEveryHalfSecond) {
+    test::FakePlatformScope fake;
+    TMainForm form;
+    form.FormCreate();
+    EXPECT_EQ(form.optionsPage()->refreshRateList()->currentText(), QStringLiteral("0.5 Seconds"));
+    EXPECT_EQ(form.MemoryTimer.interval(), 500);
+    EXPECT_TRUE(form.MemoryTimer.isActive());
+    EXPECT_TRUE(form.optionsPage()->splashBox()->isChecked());
+    EXPECT_FALSE(form.optionsPage()->startInTrayBox()->isChecked());
+    form.FormCloseQuery();
 }
 
 } // namespace
