@@ -26,6 +26,16 @@ QLabel* wrappedText(QWidget* parent, const QString& text, const QRect& place) {
     return label;
 }
 
+// The layout leaves a caption a fixed room before the next control; where this desktop's font is
+// wider than the design's, the caption is set a little smaller rather than run under the control.
+void fitCaption(QLabel* label, int room) {
+    QFont font = label->font();
+    while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(label->text()) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    label->setFont(font);
+    label->adjustSize();
+}
+
 QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, int top) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(QLatin1String(name));
@@ -70,6 +80,7 @@ void OptionsPage::buildRefreshRate() {
     auto* caption = new QLabel(QStringLiteral("Auto Refresh Every"), group);
     caption->move(10, 29);
     RzComboBox1 = new QComboBox(group);
+    fitCaption(caption, 112 - 10 - 2);
     RzComboBox1->setObjectName(QStringLiteral("RzComboBox1"));
     RzComboBox1->setEditable(false);
     RzComboBox1->addItems({QStringLiteral("0.5 Seconds"), QStringLiteral("1 Second"),
