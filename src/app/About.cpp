@@ -103,7 +103,7 @@ TAboutUsFrm::TAboutUsFrm(QWidget* parent)
     title->setGraphicsEffect(shadow);
     text(this, QStringLiteral("Version 7.1.0"), {188, 56, 140, 16}, true)
         ->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    text(this, QStringLiteral("Copyright \u00A9 2026 The Brenvik authors. Some rights reserved."),
+    text(this, QStringLiteral("\u00A9 2026 The Brenvik authors. All rights reserved."),
          {16, 80, 312, 16});
     rule(this, 104);
 

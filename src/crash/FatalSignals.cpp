@@ -130,7 +130,9 @@ void onFatalSignal(int signal, siginfo_t* info, void*) {
             writeNumber(fd, static_cast<unsigned long long>(signal));
             writeText(fd, "), code ");
             writeNumber(fd, static_cast<unsigned long long>(info != nullptr ? info->si_code : 0));
-            if (info != nullptr && signal != SIGABRT) {
+            // Only a fault the kernel raised has an address; a sent signal carries the sender
+            // there.
+            if (info != nullptr && info->si_code > 0 && signal != SIGABRT) {
                 writeText(fd, ", address ");
                 writeNumber(fd, reinterpret_cast<std::uintptr_t>(info->si_addr), 16);
             }
