@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     mainForm.FormCreate();
 
     brenvik::TProgressFrm progressFrm(&mainForm);
-    new brenvik::TAboutUsFrm(&mainForm);
+    new brenvik::TAboutUsFrm(&mainForm); // owned by the main window, shown by its "About" item
 
     brenvik::SignalBridge signals;
     QObject::connect(&signals, &brenvik::SignalBridge::terminationRequested, &mainForm,
