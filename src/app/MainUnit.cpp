@@ -255,7 +255,8 @@ void TMainForm::createSplash() {
         return;
     splash_ = std::make_unique<TSplashScreen>();
     splash_->show();
-    QCoreApplication::processEvents();
+    // Paint it; a termination request waits for the message loop, where ending can take effect.
+    QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
 }
 
 void TMainForm::showFirstPage() { ShowPage(MemoryPageIndex); }

@@ -31,12 +31,8 @@ int main(int argc, char** argv) {
         [&mainForm](brenvik::crash::ExceptionRecord& record, bool& handled) {
             mainForm.ExceptionNotify(record, handled);
         });
-    mainForm.setSplashOnCreation(showSplash, brenvik::TSplashScreen::DefaultHold);
-    mainForm.FormCreate();
-
-    brenvik::TProgressFrm progressFrm(&mainForm);
-    new brenvik::TAboutUsFrm(&mainForm); // owned by the main window, shown by its "About" item
-
+    // Ready before creation, which holds the splash for seconds: a termination request sent
+    // meanwhile waits for the message loop instead of killing the program unsaved.
     brenvik::SignalBridge signals;
     QObject::connect(&signals, &brenvik::SignalBridge::terminationRequested, &mainForm,
                      &brenvik::TMainForm::endProgram);
@@ -44,6 +40,12 @@ int main(int argc, char** argv) {
                      &brenvik::TMainForm::saveForSessionEnd);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &mainForm,
                      &brenvik::TMainForm::FormCloseQuery);
+
+    mainForm.setSplashOnCreation(showSplash, brenvik::TSplashScreen::DefaultHold);
+    mainForm.FormCreate();
+
+    brenvik::TProgressFrm progressFrm(&mainForm);
+    new brenvik::TAboutUsFrm(&mainForm); // owned by the main window, shown by its "About" item
 
     // Without a tray host the icon could not bring the window back: start shown then.
     if (!brenvik::TrayIcon::startsHidden(startInTray)) {
