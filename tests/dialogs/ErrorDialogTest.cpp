@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <thread>
 
 namespace brenvik {
 namespace {
@@ -110,6 +112,23 @@ TEST_F(ErrorDialogTest, EveryFaultGetsItsOwnDialogWhichIsGoneAfterwards) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.state() / "brenvik/reports"),
                             std::filesystem::directory_iterator()),
               2);
+}
+
+TEST_F(ErrorDialogTest, FaultHandedInFromAnotherThreadIsShownOnTheInterfaceThread) {
+    bool onInterfaceThread = false;
+    QString shown;
+    test::answerNextDialog<TErrorDialog>([&](TErrorDialog* dialog) {
+        onInterfaceThread = QThread::currentThread() == qApp->thread();
+        shown = dialog->LabelError->text();
+        dontSend(dialog);
+    });
+    std::thread worker([] {
+        TMainForm::reportUnexpected(std::make_exception_ptr(std::runtime_error("Worker fault")));
+    });
+    worker.join();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 10000));
+    EXPECT_TRUE(onInterfaceThread);
+    EXPECT_EQ(shown, QStringLiteral("Worker fault."));
 }
 
 TEST_F(ErrorDialogTest, LayoutHasTheBandTextsAndButtons) {
