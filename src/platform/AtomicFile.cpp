@@ -79,6 +79,16 @@ bool writeFully(int fd, std::string_view text) {
 
 } // namespace
 
+std::optional<std::filesystem::path> replacementTarget(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error)))
+        return path;
+    const auto linked = std::filesystem::read_symlink(path, error);
+    if (error)
+        return std::nullopt;
+    return linked.is_absolute() ? linked : path.parent_path() / linked;
+}
+
 std::optional<UniqueFd> replaceFile(const std::filesystem::path& path, std::string_view text,
                                     mode_t mode) {
     const auto folder = path.parent_path();

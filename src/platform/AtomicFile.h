@@ -42,6 +42,11 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path, std:
 // an application makes). False when one cannot be made.
 bool makePrivateFolders(const std::filesystem::path& folder);
 
+// Where a replacement of `path` must go: the file a symbolic link names (a dotfiles setup, where
+// the link must stay a link; the file may not exist yet), else `path` itself. Nullopt when the
+// link cannot be read.
+std::optional<std::filesystem::path> replacementTarget(const std::filesystem::path& path);
+
 // Replaces the file at `path` with `text`: writes a temporary file in the same folder, flushes it
 // to disk, renames it over `path` and flushes the folder, so that after a crash the file is
 // either the old one or the new one. On failure the old file is untouched and the temporary file

@@ -412,7 +412,11 @@ LONG HiveFile::modify(const std::function<bool(Keys&)>& change) {
     Keys changed = keys_;
     if (!change(changed))
         return ERROR_SUCCESS;
-    auto fd = replaceFile(file_, format(rootName_, changed), 0600);
+    // A hive kept elsewhere through a symbolic link stays a link.
+    const auto target = replacementTarget(file_);
+    if (!target)
+        return ERROR_CANTWRITE;
+    auto fd = replaceFile(*target, format(rootName_, changed), 0600);
     if (!fd)
         return ERROR_CANTWRITE;
     keys_ = std::move(changed);

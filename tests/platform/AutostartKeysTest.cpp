@@ -131,6 +131,11 @@ TEST_F(AutostartKeysTest, SymlinkedEntryStaysALink) {
     EXPECT_TRUE(fs::is_symlink(user / "tool.desktop"));
     EXPECT_EQ(readFile(home.root() / "dotfiles" / "tool.desktop"),
               "[Desktop Entry]\nExec=tool\nHidden=true\n");
+    // A link to a file not made yet is written through as well.
+    fs::create_symlink("../../dotfiles/new.desktop", user / "new.desktop");
+    ASSERT_EQ(userKey.setValue("new", RegValue::string("new")), ERROR_SUCCESS);
+    EXPECT_TRUE(fs::is_symlink(user / "new.desktop"));
+    EXPECT_EQ(data(userKey, "new"), "new");
 }
 
 // A system entry: a real one from this machine when there is one, else a fixture.

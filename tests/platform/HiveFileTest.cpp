@@ -170,6 +170,17 @@ TEST_F(HiveFileTest, FolderThatCannotBeMadeReportsCantWrite) {
     EXPECT_FALSE(read(*registry, "A"));
 }
 
+TEST_F(HiveFileTest, LinkedHiveStaysALink) {
+    // The link may point to a file that does not exist yet.
+    const fs::path kept = home.root() / "dotfiles" / "machine.reg";
+    fs::create_directories(kept.parent_path());
+    fs::create_directories(file.parent_path());
+    fs::create_symlink(kept, file);
+    ASSERT_EQ(write(*registryOn(file), "A", RegValue::dword(1)), ERROR_SUCCESS);
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_NE(readFile(kept).find("\"A\"=dword:00000001"), std::string::npos);
+}
+
 TEST_F(HiveFileTest, TwoProcessesWritingAtOnceLoseNothing) {
     constexpr int Writes = 200;
     ASSERT_EQ(write(*registryOn(file), "Start", RegValue::dword(0)), ERROR_SUCCESS);

@@ -136,20 +136,16 @@ LONG save(const fs::path& file, const DesktopEntry& entry) {
     // untouched.
     if (const auto current = readWholeFile(file, MaxEntrySize); current && *current == entry.text())
         return ERROR_SUCCESS;
-    std::error_code error;
-    fs::path target = file;
-    if (fs::is_symlink(file, error)) {
-        target = fs::canonical(file, error);
-        if (error)
-            return ERROR_CANTWRITE;
-    }
+    const auto target = replacementTarget(file);
+    if (!target)
+        return ERROR_CANTWRITE;
     mode_t mode = 0644;
     struct stat info {};
-    if (::stat(target.c_str(), &info) == 0)
+    if (::stat(target->c_str(), &info) == 0)
         mode = info.st_mode & 07777;
-    if (!makePrivateFolders(target.parent_path()))
+    if (!makePrivateFolders(target->parent_path()))
         return ERROR_CANTWRITE;
-    return replaceFile(target, entry.text(), mode) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+    return replaceFile(*target, entry.text(), mode) ? ERROR_SUCCESS : ERROR_CANTWRITE;
 }
 
 DesktopEntry newEntry(std::string_view id, std::string_view command) {
