@@ -559,6 +559,12 @@ void TMainForm::stopWashes() {
     if (washWindows_)
         washWindows_->close();
     TRelocateThread::StopAll();
+    // The washes stopped here never reach their end notification.
+    washesRunning_ = 0;
+    if (busyCursor_) {
+        QApplication::restoreOverrideCursor();
+        busyCursor_ = false;
+    }
 }
 
 void TMainForm::MemoryTimerTimer() {

@@ -315,7 +315,11 @@ TEST_F(WashTriggersTest, CancelInTheDialogStopsAVisibleWashAtTheHalfwayMark) {
     holdAt(9);
     form->StartWash();
     ASSERT_TRUE(waitFor([&] { return held.load(); }));
-    ASSERT_TRUE(waitFor([&] { return dialog.isVisible() && !form->isEnabled(); }));
+    // Nine blocks taken and shown, the tenth being obtained.
+    ASSERT_TRUE(waitFor([&] {
+        return dialog.isVisible() && !form->isEnabled() &&
+               dialog.RzProgressBar1()->partsComplete() == 9;
+    }));
     EXPECT_EQ(dialog.RzProgressBar1()->totalParts(), 200);
     QTest::mouseClick(dialog.RzButton1(), Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
@@ -365,6 +369,7 @@ TEST_F(WashTriggersTest, EndingTheProgramStopsRunningAndWaitingWashesPromptly) {
     EXPECT_EQ(TRelocateThread::liveWorkers(), 0);
     EXPECT_EQ(blocks.held(), 0);
     EXPECT_LT(blocks.obtainCalls(), 5000);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     // Nothing queued before the end reaches the windows afterwards.
     const int partsAtEnd = dialog.RzProgressBar1()->partsComplete();
     QTest::qWait(50);
