@@ -32,7 +32,8 @@ public:
     }
 
     ~X11HotKeyGrabber() override {
-        QCoreApplication::instance()->removeNativeEventFilter(this);
+        if (QCoreApplication* application = QCoreApplication::instance())
+            application->removeNativeEventFilter(this);
         for (const Grab& grab : grabs_)
             ungrab(grab, grab.variants);
         xcb_flush(connection_);
