@@ -1,12 +1,13 @@
-// brenvikctl wash N: one wash of N blocks through the program's own engine, without windows.
+// brenvikctl wash N: one wash of N blocks through the program's own engine, without windows, and
+// the report of what it really did.
 
+#include "common/FileUtils.h"
 #include "ctl/Commands.h"
 #include "memory/RelThrd.h"
-#include "platform/Platform.h"
-#include "platform/SystemStatus.h"
+#include "memory/WashLog.h"
+#include "memory/WashReport.h"
 
 #include <charconv>
-#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -16,38 +17,45 @@ namespace {
 
 constexpr std::uint64_t MiB = 1ull << 20;
 
-// What a wash did, in the order it is printed.
-struct WashReport {
-    WashResult result;
-    std::uint64_t availableBefore = 0;
-    std::uint64_t availableAfter = 0;
-};
-
-void printText(std::ostream& out, const WashReport& report) {
-    const auto megabytes = [](std::uint64_t bytes) {
-        return std::to_string((bytes + MiB / 2) / MiB) + " MB";
-    };
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", report.result.seconds());
-    std::vector<std::pair<std::string, std::string>> rows{
-        {"Blocks requested:", std::to_string(report.result.requested)},
-        {"Blocks obtained:", std::to_string(report.result.obtained)},
-        {"Ended by:", washStopName(report.result.stop)},
-        {"Seconds:", seconds},
-        {"Available before:", megabytes(report.availableBefore)},
-        {"Available after:", megabytes(report.availableAfter)},
-    };
-    if (report.result.rejected > 0)
-        rows.emplace_back("Blocks not given back:", std::to_string(report.result.rejected));
-    printAligned(out, rows);
+std::string megabytes(std::uint64_t bytes) {
+    return std::to_string((bytes + MiB / 2) / MiB) + " MB";
 }
 
-void printJson(std::ostream& out, const WashReport& report) {
+std::string signedSize(std::int64_t bytes) {
+    return (bytes < 0 ? "-" : "+") +
+           FormatSize(static_cast<double>(bytes < 0 ? -bytes : bytes), false);
+}
+
+void printText(std::ostream& out, const WashResult& result, const WashReport& report) {
+    std::vector<std::pair<std::string, std::string>> rows{
+        {"Blocks requested:", std::to_string(result.requested)},
+        {"Blocks obtained:", std::to_string(result.obtained)},
+        {"Ended by:", washStopName(result.stop)},
+        {"Seconds:", std::to_string(result.seconds())},
+        {"Available before:", megabytes(report.before.availPhys)},
+        {"Available after:", megabytes(report.after.availPhys)},
+        {"Free memory:", signedSize(report.freeChange())},
+        {"File cache:", signedSize(-report.cacheReleased())},
+        {"Swap in use:", signedSize(report.swapChange())},
+    };
+    if (result.rejected > 0)
+        rows.emplace_back("Blocks not given back:", std::to_string(result.rejected));
+    printAligned(out, rows);
+    out << washReportText(report) << '\n';
+}
+
+void printJson(std::ostream& out, const WashResult& result, const WashReport& report) {
     const nlohmann::ordered_json json{
-        {"requested", report.result.requested},        {"obtained", report.result.obtained},
-        {"released", report.result.released},          {"rejected", report.result.rejected},
-        {"endedBy", washStopName(report.result.stop)}, {"seconds", report.result.seconds()},
-        {"availableBefore", report.availableBefore},   {"availableAfter", report.availableAfter},
+        {"requested", result.requested},
+        {"obtained", result.obtained},
+        {"released", result.released},
+        {"rejected", result.rejected},
+        {"endedBy", washStopName(result.stop)},
+        {"seconds", result.seconds()},
+        {"availableBefore", report.before.availPhys},
+        {"availableAfter", report.after.availPhys},
+        {"report", nlohmann::ordered_json::parse(washReportJson(report))},
+        {"text", washReportText(report)},
     };
     out << json.dump(2) << '\n';
 }
@@ -65,20 +73,18 @@ int runWash(Invocation& call) {
         return 2;
     }
 
-    platform::SystemStatus& system = *platform::current().system;
-    WashReport report;
-    report.availableBefore = system.memoryStatus().availPhys;
     TRelocateThread worker(megabytes, std::make_shared<NoWashWindows>());
+    worker.Log = std::make_shared<WashLog>();
     worker.Start();
     worker.WaitFor();
-    report.result = worker.result();
-    report.availableAfter = system.memoryStatus().availPhys;
+    const WashResult& result = worker.result();
+    const WashReport report = washReportOf(result);
 
     if (call.json)
-        printJson(call.out, report);
+        printJson(call.out, result, report);
     else
-        printText(call.out, report);
-    return report.result.rejected > 0 ? 1 : 0;
+        printText(call.out, result, report);
+    return result.rejected > 0 ? 1 : 0;
 }
 
 } // namespace brenvik::ctl

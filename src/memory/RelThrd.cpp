@@ -1,7 +1,10 @@
 #include "memory/RelThrd.h"
 
+#include "memory/WashLog.h"
+#include "memory/WashReport.h"
 #include "platform/BlockAllocator.h"
 #include "platform/Platform.h"
+#include "platform/SystemStatus.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -145,6 +148,8 @@ void TRelocateThread::run() {
     } catch (...) {
         windows_->reportUnexpected(std::current_exception());
     }
+    if (Log && !Log->append(washReportOf(result_)))
+        std::cerr << "brenvik: the wash log " << Log->file() << " cannot be written\n";
     if (OnTerminate) {
         try {
             // By copy: the notification may end the program, which destroys this worker before
@@ -184,18 +189,22 @@ void TRelocateThread::Execute() {
     if (visible)
         windows_->setBarTotal(2 * FMegabytes);
 
+    platform::SystemStatus& system = *platform::current().system;
     std::exception_ptr failure;
     {
         WashBlocks blocks(allocator_, FMegabytes);
+        result_.before = system.memoryStatus();
         try {
             allocate(blocks, visible);
         } catch (...) {
             failure = std::current_exception();
         }
+        result_.peak = system.memoryStatus();
         // Whatever ended the allocation phase, everything obtained is given back.
         release(blocks, visible);
     }
     result_.duration = Clock::now() - began;
+    result_.after = system.memoryStatus();
 
     // Also when the wash was hidden and nothing disabled the window: a visible wash that started
     // before may have.

@@ -8,6 +8,8 @@
 // The worker knows no toolkit: whatever it asks of windows goes through WashWindows, which the
 // widgets implement with calls into the interface thread and brenvikctl with nothing at all.
 
+#include "platform/SystemStatus.h"
+
 #include <atomic>
 #include <chrono>
 #include <exception>
@@ -24,6 +26,7 @@ class BlockAllocator;
 }
 
 class WashBlocks;
+class WashLog;
 
 // Held by one wash from before its first block is taken until after its last one is given back.
 extern std::mutex WashLock;
@@ -45,6 +48,11 @@ struct WashResult {
     WashStop stop = WashStop::Completed;
     std::chrono::steady_clock::duration waited{};   // waiting for WashLock
     std::chrono::steady_clock::duration duration{}; // taking and giving back the blocks
+    // The system's memory right before the first block was taken, after the last one was taken,
+    // and right after they were all given back.
+    platform::MemoryStatus before;
+    platform::MemoryStatus peak;
+    platform::MemoryStatus after;
 
     double seconds() const { return std::chrono::duration<double>(duration).count(); }
 };
@@ -101,6 +109,8 @@ public:
     // A worker that frees itself is destroyed right after its end notification; the others are
     // waited for (WaitFor) and destroyed by their owner.
     bool FreeOnTerminate = false;
+    // Where the wash's report goes when it has ended; no log when empty.
+    std::shared_ptr<WashLog> Log;
 
     void Start();
     void WaitFor();

@@ -1,6 +1,7 @@
 #include "memory/WashReport.h"
 
 #include "common/FileUtils.h"
+#include "memory/RelThrd.h"
 
 #include <charconv>
 #include <cmath>
@@ -64,6 +65,34 @@ std::int64_t WashReport::availableChange() const {
 }
 std::int64_t WashReport::swapChange() const {
     return swapUsed(after) - swapUsed(before);
+}
+
+WashReport washReportOf(const WashResult& result) {
+    WashReport report;
+    report.endedAt = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    report.requested = result.requested;
+    report.obtained = result.obtained;
+    switch (result.stop) {
+    case WashStop::Completed:
+        report.stop = WashReport::Stop::Completed;
+        break;
+    case WashStop::Cancelled:
+        report.stop = WashReport::Stop::Cancelled;
+        break;
+    case WashStop::Reserve:
+        report.stop = WashReport::Stop::Reserve;
+        break;
+    case WashStop::Failed:
+        report.stop = WashReport::Stop::Failed;
+        break;
+    }
+    report.seconds = result.seconds();
+    report.before = result.before;
+    report.peak = result.peak;
+    report.after = result.after;
+    return report;
 }
 
 const char* washStopKey(WashReport::Stop stop) {

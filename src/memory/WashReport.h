@@ -35,6 +35,10 @@ struct WashReport {
 
 const char* washStopKey(WashReport::Stop stop);
 
+struct WashResult;
+// The report of a finished wash, ended now.
+WashReport washReportOf(const WashResult& result);
+
 // One line for a notification, e.g. "Washed 2048 MB in 1.1 s — 1.90 GB of cache released,
 // available memory +12.00 MB".
 std::string washReportText(const WashReport& report);

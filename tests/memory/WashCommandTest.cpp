@@ -2,6 +2,8 @@
 
 #include "ctl/Commands.h"
 #include "fakes/FakePlatform.h"
+#include "memory/WashLog.h"
+#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -17,6 +19,7 @@ protected:
         return ctl::runWash(call);
     }
 
+    test::TempHome home;
     test::FakePlatformScope fake;
     test::FakeBlockAllocator& blocks = fake->fakeAllocator();
     std::ostringstream out;
@@ -34,6 +37,29 @@ TEST_F(WashCommandTest, JsonReportsTheWash) {
     EXPECT_EQ(report["availableAfter"], 1024ull << 20);
     EXPECT_GE(report["seconds"].get<double>(), 0.0);
     EXPECT_EQ(blocks.held(), 0);
+}
+
+TEST_F(WashCommandTest, PrintsAndLogsWhatTheWashDid) {
+    // The file cache shrinks while the blocks are taken.
+    blocks.onObtain = [this](int call) {
+        if (call == 1)
+            fake->fakeSystem().memory.cached -= 300ull << 20;
+    };
+    ASSERT_EQ(run({"2"}, true), 0);
+    const auto json = nlohmann::json::parse(out.str());
+    EXPECT_EQ(json["report"]["cacheReleased"], 300ull << 20);
+    EXPECT_EQ(json["report"]["stop"], "completed");
+    EXPECT_EQ(json["text"], "Washed 2 MB in 0.0 s \u2014 300.00 MB of cache released, available "
+                            "memory +0.00 B");
+    const auto lines = WashLog().lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(nlohmann::json::parse(lines[0])["cacheReleased"], 300ull << 20);
+
+    out.str({});
+    ASSERT_EQ(run({"2"}, false), 0);
+    EXPECT_NE(out.str().find("File cache:"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("\nWashed 2 MB in "), std::string::npos) << out.str();
+    EXPECT_EQ(WashLog().lines().size(), 2u);
 }
 
 TEST_F(WashCommandTest, TextTellsWhyTheWashEndedEarly) {
