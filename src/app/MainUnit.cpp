@@ -12,13 +12,15 @@
 #include "common/FileUtils.h"
 #include "common/Fonts.h"
 #include "common/PercentBar.h"
-#include "memory/MemoryMonitor.h"
 #include "memory/AutoWashBox.h"
+#include "memory/MemoryMonitor.h"
 #include "memory/MemoryPage.h"
 #include "memory/MemoryToFreeBox.h"
 #include "memory/RelThrd.h"
-#include "memory/WidgetWashWindows.h"
 #include "memory/UsageGraph.h"
+#include "memory/WashLog.h"
+#include "memory/WashReport.h"
+#include "memory/WidgetWashWindows.h"
 #include "platform/Platform.h"
 #include "processes/ProcessPage.h"
 #include "startup/StartupClass.h"
@@ -34,13 +36,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QRegion>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QWindow>
-
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -96,9 +97,9 @@ void TMainForm::reportUnexpected(std::exception_ptr error) {
     }
 }
 
-TMainForm::TMainForm(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("MainForm"));
+    washLog_ = std::make_shared<WashLog>();
     setWindowTitle(QStringLiteral("Brenvik"));
     setFixedSize(ClientWidth, ClientHeight);
     setFont(uiFont(QStringLiteral("MS Shell Dlg 2"), 8));
@@ -123,7 +124,9 @@ TMainForm::TMainForm(QWidget* parent)
     connectWashTriggers();
 }
 
-TMainForm::~TMainForm() { stopWashes(); }
+TMainForm::~TMainForm() {
+    stopWashes();
+}
 
 void TMainForm::buildChrome() {
     header_ = picture(this, QStringLiteral(":/images/header.jpg"), {0, 0, 774, 120});
@@ -179,14 +182,18 @@ void TMainForm::buildNavigation() {
     const int memory = navigation_->addGroup(QStringLiteral("Memory Optimizer"));
     const int system = navigation_->addGroup(QStringLiteral("System"));
     const int help = navigation_->addGroup(QStringLiteral("Help"));
-    connect(navigation_->addItem(memory, icon("nav-memory.png"), QStringLiteral("Memory Optimizer")),
-            &QAction::triggered, this, [this] { ShowPage(MemoryPageIndex); });
-    connect(navigation_->addItem(memory, icon("nav-options.png"), QStringLiteral("Program Options")),
-            &QAction::triggered, this, [this] { ShowPage(OptionsPageIndex); });
-    connect(navigation_->addItem(system, icon("nav-process.png"), QStringLiteral("Process Manager")),
-            &QAction::triggered, this, [this] { ShowPage(ProcessPageIndex); });
-    connect(navigation_->addItem(system, icon("nav-startup.png"), QStringLiteral("Startup Manager")),
-            &QAction::triggered, this, [this] { ShowPage(StartupPageIndex); });
+    connect(
+        navigation_->addItem(memory, icon("nav-memory.png"), QStringLiteral("Memory Optimizer")),
+        &QAction::triggered, this, [this] { ShowPage(MemoryPageIndex); });
+    connect(
+        navigation_->addItem(memory, icon("nav-options.png"), QStringLiteral("Program Options")),
+        &QAction::triggered, this, [this] { ShowPage(OptionsPageIndex); });
+    connect(
+        navigation_->addItem(system, icon("nav-process.png"), QStringLiteral("Process Manager")),
+        &QAction::triggered, this, [this] { ShowPage(ProcessPageIndex); });
+    connect(
+        navigation_->addItem(system, icon("nav-startup.png"), QStringLiteral("Startup Manager")),
+        &QAction::triggered, this, [this] { ShowPage(StartupPageIndex); });
     connect(navigation_->addItem(system, icon("nav-sysinfo.png"), QStringLiteral("System Info")),
             &QAction::triggered, this, [this] { ShowPage(SystemPageIndex); });
     connect(navigation_->addItem(system, icon("nav-restore.png"), QStringLiteral("System Restore")),
@@ -207,18 +214,27 @@ void TMainForm::buildHotKeyAndTray() {
 }
 
 void TMainForm::JvApplicationHotKey1HotKeyRegisterFailed() {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
-                    QStringLiteral("Brenvik failed to register this shortcut key as it is currently "
-                                   "used by another Windows application\rPlease select another "
-                                   "shortcut key and try again"),
-                    QMessageBox::Ok, this);
+    QMessageBox box(
+        QMessageBox::Information, QStringLiteral("Information"),
+        QStringLiteral("Brenvik failed to register this shortcut key as it is currently "
+                       "used by another Windows application\rPlease select another "
+                       "shortcut key and try again"),
+        QMessageBox::Ok, this);
     box.exec();
 }
 
-QWidget* TMainForm::headerPicture() const { return header_; }
-QWidget* TMainForm::minimiseArea() const { return minimiseArea_; }
-QWidget* TMainForm::closeArea() const { return closeArea_; }
-QWidget* TMainForm::exitPicture() const { return exitPicture_; }
+QWidget* TMainForm::headerPicture() const {
+    return header_;
+}
+QWidget* TMainForm::minimiseArea() const {
+    return minimiseArea_;
+}
+QWidget* TMainForm::closeArea() const {
+    return closeArea_;
+}
+QWidget* TMainForm::exitPicture() const {
+    return exitPicture_;
+}
 
 void TMainForm::runStep(void (TMainForm::*step)()) {
     try {
@@ -259,7 +275,9 @@ void TMainForm::createSplash() {
     QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
 }
 
-void TMainForm::showFirstPage() { ShowPage(MemoryPageIndex); }
+void TMainForm::showFirstPage() {
+    ShowPage(MemoryPageIndex);
+}
 
 void TMainForm::LoadHotKey() {
     try {
@@ -278,8 +296,8 @@ void TMainForm::LoadHotKey() {
 }
 
 void TMainForm::createProcessList() {
-    processList_ = std::make_unique<TProcessList>(processPage_->imageList(),
-                                                  ProcessPage::DefaultIconName);
+    processList_ =
+        std::make_unique<TProcessList>(processPage_->imageList(), ProcessPage::DefaultIconName);
     processList_->SetWindowsVersion(TOSVersionInfo().OSVersion());
     processPage_->setProcessList(processList_.get());
     processPage_->RefreshProcessList();
@@ -360,7 +378,9 @@ void TMainForm::ShowPage(int page) {
         pages_->setCurrentIndex(page);
 }
 
-int TMainForm::currentPage() const { return pages_->currentIndex(); }
+int TMainForm::currentPage() const {
+    return pages_->currentIndex();
+}
 
 void TMainForm::JvPageList1Change() {
     if (closeSequenceDone_)
@@ -398,7 +418,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         auto* widget = static_cast<QWidget*>(watched);
-        if (mouse->button() != Qt::LeftButton || !widget->rect().contains(mouse->position().toPoint()))
+        if (mouse->button() != Qt::LeftButton ||
+            !widget->rect().contains(mouse->position().toPoint()))
             return false;
         if (watched == minimiseArea_)
             Label3Click();
@@ -423,11 +444,17 @@ void TMainForm::Image1MouseDown(QMouseEvent* event) {
     moveOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
 }
 
-void TMainForm::Label3Click() { showMinimized(); }
+void TMainForm::Label3Click() {
+    showMinimized();
+}
 
-void TMainForm::Label8Click() { close(); }
+void TMainForm::Label8Click() {
+    close();
+}
 
-void TMainForm::Image26Click() { endProgram(); }
+void TMainForm::Image26Click() {
+    endProgram();
+}
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     FormCloseQuery();
@@ -485,7 +512,9 @@ void TMainForm::connectWashTriggers() {
     connect(&MemoryTimer, &QTimer::timeout, this, &TMainForm::rearmThresholdRule);
 }
 
-void TMainForm::RzButton1Click() { StartWash(); }
+void TMainForm::RzButton1Click() {
+    StartWash();
+}
 
 void TMainForm::setWashCommandsEnabled(bool enabled) {
     memoryPage_->memoryToFreeBox()->RzButton1()->setEnabled(enabled);
@@ -496,8 +525,7 @@ void TMainForm::setWashCommandsEnabled(bool enabled) {
 void TMainForm::StartWash() {
     if (closeSequenceDone_)
         return;
-    auto* worker =
-        new TRelocateThread(memoryPage_->memoryToFreeBox()->position(), washWindows_);
+    auto* worker = new TRelocateThread(memoryPage_->memoryToFreeBox()->position(), washWindows_);
     try {
         if (!busyCursor_) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -505,8 +533,12 @@ void TMainForm::StartWash() {
         }
         ++washesRunning_;
         setWashCommandsEnabled(false);
-        worker->OnTerminate = [this](const WashResult&) { WashFinished(); };
+        worker->OnTerminate = [this](const WashResult& result) {
+            reportWash(result);
+            WashFinished();
+        };
         worker->FreeOnTerminate = true;
+        worker->Log = washLog_;
         worker->Start();
     } catch (const std::system_error& error) {
         delete worker;
@@ -517,6 +549,16 @@ void TMainForm::StartWash() {
                                            : "System Error.  Code: " + std::to_string(code) +
                                                  ".\r\n" + error.code().message());
     }
+}
+
+// Tells the user what the wash really did, in one tray notification; a later wash's report
+// replaces an earlier one still showing.
+void TMainForm::reportWash(const WashResult& result) {
+    lastWashReport_ = QString::fromStdString(washReportText(washReportOf(result)));
+    if (CoolTrayIcon1 != nullptr && QSystemTrayIcon::isSystemTrayAvailable() &&
+        CoolTrayIcon1->icon()->isVisible())
+        CoolTrayIcon1->icon()->showMessage(QStringLiteral("Brenvik"), lastWashReport_,
+                                           QSystemTrayIcon::Information, 6000);
 }
 
 // The first steps of every wash's end: the commands on again and the normal cursor back.
@@ -606,13 +648,21 @@ void TMainForm::ProcessTimerTimer() {
         memoryPage_->setRunningProcesses(processList_->Count());
 }
 
-void TMainForm::StartupTimerTimer() { startupPage_->RefreshStartupList(); }
+void TMainForm::StartupTimerTimer() {
+    startupPage_->RefreshStartupList();
+}
 
-void TMainForm::MemoryCleanTimerTimer() { RzButton1Click(); }
+void TMainForm::MemoryCleanTimerTimer() {
+    RzButton1Click();
+}
 
-void TMainForm::RzGroup3Items3Click() { StartSystemRestore(); }
+void TMainForm::RzGroup3Items3Click() {
+    StartSystemRestore();
+}
 
-void TMainForm::HelpItemClick() { OpenHelp("brenvik.chm"); }
+void TMainForm::HelpItemClick() {
+    OpenHelp("brenvik.chm");
+}
 
 void TMainForm::RzGroup2Items4Click() {
     if (AboutUsFrm != nullptr)

@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
-
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -32,6 +31,8 @@ class SystemPage;
 class OptionsPage;
 class ApplicationHotKey;
 class WidgetWashWindows;
+class WashLog;
+struct WashResult;
 class TrayIcon;
 class TSplashScreen;
 namespace crash {
@@ -41,8 +42,13 @@ struct ExceptionRecord;
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
-    enum Page { MemoryPageIndex = 0, ProcessPageIndex, StartupPageIndex, SystemPageIndex,
-                OptionsPageIndex };
+    enum Page {
+        MemoryPageIndex = 0,
+        ProcessPageIndex,
+        StartupPageIndex,
+        SystemPageIndex,
+        OptionsPageIndex
+    };
 
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -71,6 +77,8 @@ public:
     void MemoryThresholdWash();
     // Washes requested and not yet ended.
     int washesRunning() const { return washesRunning_; }
+    // What the last wash did, as its notification said it.
+    const QString& lastWashReport() const { return lastWashReport_; }
 
     TSettings& settings() { return *settings_; }
     NavigationBar* navigationBar() const { return navigation_; }
@@ -154,6 +162,7 @@ private:
     void RzButton1Click(); // "Clean Now"
     void setWashCommandsEnabled(bool enabled);
     void washEnded();
+    void reportWash(const WashResult& result);
     void rearmThresholdRule();
     // Stops every wash for the program's end: nothing more reaches the windows, every block is
     // given back.
@@ -192,6 +201,8 @@ private:
 
     std::shared_ptr<WidgetWashWindows> washWindows_;
     int washesRunning_ = 0;
+    std::shared_ptr<WashLog> washLog_;
+    QString lastWashReport_;
     bool busyCursor_ = false;
     // The threshold rule starts no wash after one of its own until free memory has been at or
     // above the limit again.
