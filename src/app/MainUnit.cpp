@@ -445,7 +445,13 @@ void TMainForm::Image1MouseDown(QMouseEvent* event) {
 }
 
 void TMainForm::Label3Click() {
-    showMinimized();
+    // With a tray host the window goes straight into the tray: asking the window manager to
+    // iconify a window that is hidden the moment after leaves it busy, and the next clicks on
+    // the tray icon are lost meanwhile.
+    if (CoolTrayIcon1 != nullptr && TrayIcon::trayAvailable())
+        CoolTrayIcon1->minimiseToTray();
+    else
+        showMinimized();
 }
 
 void TMainForm::Label8Click() {

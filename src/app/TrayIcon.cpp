@@ -74,14 +74,15 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event) {
         form_.windowState().testFlag(Qt::WindowMinimized) && trayAvailable()) {
         // Hidden after the state change has been handled: hiding inside it confuses some window
         // managers about the window's state.
-        QTimer::singleShot(0, this, &TrayIcon::hideToTray);
+        QTimer::singleShot(0, this, [this] {
+            if (form_.windowState().testFlag(Qt::WindowMinimized))
+                minimiseToTray();
+        });
     }
     return QObject::eventFilter(watched, event);
 }
 
-void TrayIcon::hideToTray() {
-    if (!form_.windowState().testFlag(Qt::WindowMinimized))
-        return;
+void TrayIcon::minimiseToTray() {
     form_.hide();
     CoolTrayIcon1->show();
 }

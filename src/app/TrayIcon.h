@@ -27,6 +27,8 @@ public:
 
     // Centres the main window on its screen and shows it with its taskbar entry, in front.
     void Show1Click();
+    // Hides the main window into the icon, as a minimise does when a tray host runs.
+    void minimiseToTray();
     // "Wash Now!" follows the wash: off while one runs.
     void setWashCommandsEnabled(bool enabled);
 
@@ -42,7 +44,6 @@ protected:
 
 private:
     void CoolTrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
-    void hideToTray();
 
     TMainForm& form_;
     QMenu* SysTryMenu;
