@@ -7,6 +7,7 @@
 #include "memory/MemoryToFreeBox.h"
 #include "memory/UsageGraph.h"
 #include "platform/Registry.h"
+#include "support/Eventually.h"
 #include "sysinfo/OSVersionInfo.h"
 #include "sysinfo/SystemPage.h"
 
@@ -161,7 +162,7 @@ TEST_F(MainFormMemory, TickFollowsTheMemoryButNotThePagingFileBox) {
     system.memory.availPhys = 0;
     system.memory.availPageFile = 3 * GiB / 4;
     system.ticks = 4'294'967'296ULL + 1000;
-    QTRY_COMPARE(text(page(), "Label6"), QStringLiteral("0 MB"));
+    ASSERT_EVENTUALLY_EQ(text(page(), "Label6"), QStringLiteral("0 MB"));
     EXPECT_EQ(text(page(), "Label7"), QStringLiteral("513 MB"));
     EXPECT_EQ(text(page(), "Label32"), QStringLiteral("49 D 17 H 2 M 48 S "));
     EXPECT_EQ(page().availableBar()->percent(), 0);
@@ -194,8 +195,8 @@ TEST_F(MainFormMemory, ProcessorTickFeedsTheGraphAndStartsIt) {
     fake->system = std::move(counters);
     form.FormCreate();
     form.CPUTimer.setInterval(10);
-    QTRY_VERIFY(page().cpuUsageGraph()->isActive());
-    QTRY_COMPARE(page().cpuUsageGraph()->value(), 90);
+    ASSERT_EVENTUALLY_TRUE(page().cpuUsageGraph()->isActive());
+    ASSERT_EVENTUALLY_EQ(page().cpuUsageGraph()->value(), 90);
     // The System page's bar and history graph show the same figure.
     EXPECT_EQ(form.systemPage()->cpuUsageBar()->percent(), 90);
     EXPECT_EQ(form.systemPage()->cpuHistoryGraph()->value(), 90);
@@ -219,18 +220,18 @@ TEST_F(MainFormMemory, LoadsAboveAHundredFillTheBarAndOutOfRangeShowsTheBox) {
     fake->registry->mount(platform::HKEY_DYN_DATA, "PerfStats\\StatData", provider);
     form.FormCreate();
     form.CPUTimer.setInterval(10);
-    QTRY_COMPARE(form.systemPage()->cpuUsageBar()->percent(), 100);
+    ASSERT_EVENTUALLY_EQ(form.systemPage()->cpuUsageBar()->percent(), 100);
     EXPECT_EQ(page().cpuUsageGraph()->value(), 100);
     EXPECT_TRUE(errorBoxes().empty());
     provider->load = 65536;
-    QTRY_COMPARE(errorBoxes().size(), std::size_t{1});
+    ASSERT_EVENTUALLY_EQ(errorBoxes().size(), std::size_t{1});
     errorBoxes().front()->button(QMessageBox::Ok)->click();
 }
 
 TEST_F(MainFormMemory, OtherPlatformsReadTheDynamicDataAndShowZeroWithoutIt) {
     form.FormCreate();
     form.CPUTimer.setInterval(10);
-    QTRY_VERIFY(page().cpuUsageGraph()->isActive());
+    ASSERT_EVENTUALLY_TRUE(page().cpuUsageGraph()->isActive());
     EXPECT_EQ(page().cpuUsageGraph()->value(), 0);
     QTest::qWait(50);
     EXPECT_TRUE(errorBoxes().empty());
@@ -242,7 +243,7 @@ TEST_F(MainFormMemory, CountersThatDoNotAdvanceShowOneErrorBoxAndPauseSampling) 
     system.version.platformId = platform::VER_PLATFORM_WIN32_NT;
     system.times = {{500, 800, 200}};
     form.CPUTimer.setInterval(10);
-    QTRY_COMPARE(errorBoxes().size(), std::size_t{1});
+    ASSERT_EVENTUALLY_EQ(errorBoxes().size(), std::size_t{1});
     QMessageBox* box = errorBoxes().front();
     EXPECT_TRUE(box->windowTitle().isEmpty());
     EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
@@ -254,10 +255,10 @@ TEST_F(MainFormMemory, CountersThatDoNotAdvanceShowOneErrorBoxAndPauseSampling) 
     EXPECT_EQ(PrevKernelTime, 800);
 
     box->button(QMessageBox::Ok)->click();
-    QTRY_COMPARE(page().cpuUsageGraph()->value(), 100);
+    ASSERT_EVENTUALLY_EQ(page().cpuUsageGraph()->value(), 100);
     EXPECT_EQ(PrevKernelTime, 900);
     // The counters stand still again: one box again.
-    QTRY_COMPARE(errorBoxes().size(), std::size_t{1});
+    ASSERT_EVENTUALLY_EQ(errorBoxes().size(), std::size_t{1});
     errorBoxes().front()->button(QMessageBox::Ok)->click();
 }
 

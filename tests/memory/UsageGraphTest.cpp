@@ -1,6 +1,7 @@
 #include "memory/UsageGraph.h"
 
 #include "app/MainUnit.h"
+#include "support/Eventually.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -142,7 +143,7 @@ TEST_F(GraphTest, OwnClockStepsOnceASecondOnceStarted) {
     graph.start();
     graph.start();
     EXPECT_TRUE(graph.isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(graph.history().size() >= 2, 2500);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(graph.history().size() >= 2, 2500);
     EXPECT_EQ(graph.history().size() % 2, 0u) << "two columns per step";
     EXPECT_EQ(graph.history().front(), 42);
 }
@@ -155,7 +156,7 @@ TEST_F(GraphTest, RightButtonOpensTheCopyMenu) {
     QTest::mouseRelease(&graph, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_FALSE(graph.contextMenu()->isVisible());
     QTest::mouseRelease(&graph, Qt::RightButton, {}, QPoint(10, 10));
-    QTRY_VERIFY(graph.contextMenu()->isVisible());
+    ASSERT_EVENTUALLY_TRUE(graph.contextMenu()->isVisible());
     graph.contextMenu()->close();
 }
 
