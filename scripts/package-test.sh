@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the Debian package of a build tree, installs it on this machine with apt-get, checks that
+# the installed programs work, and removes it again. Needs root; the machine keeps nothing of it.
+#   scripts/package-test.sh BUILD_DIR
+set -eu
+build=$(cd "$1" && pwd)
+if [ "$(id -u)" -ne 0 ]; then
+  echo "package test: needs root, skipped"
+  exit 0
+fi
+if dpkg-query -W brenvik >/dev/null 2>&1; then
+  echo "package test: a brenvik package is installed already; not touching it" >&2
+  exit 1
+fi
+(cd "$build" && rm -f brenvik_*.deb && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/brenvik_*.deb)
+export DEBIAN_FRONTEND=noninteractive
+cleanup() { apt-get remove -y -qq brenvik >/dev/null 2>&1 || true; }
+trap cleanup EXIT
+apt-get install -y -qq "$deb" >/dev/null
+home=$(mktemp -d)
+status=0
+check() {
+  if "$@" >/dev/null 2>&1; then echo "package test: ok: $*"; else echo "package test: FAILED: $*"; status=1; fi
+}
+check test -x /usr/lib/brenvik/brenvik
+check test -L /usr/bin/brenvik
+check test -f /usr/lib/brenvik/Help/brenvik.chm
+check test -f /usr/share/applications/org.brenvik.Brenvik.desktop
+check test -f /usr/share/icons/hicolor/scalable/apps/org.brenvik.Brenvik.svg
+check env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+  XDG_STATE_HOME="$home/state" /usr/bin/brenvikctl status
+check env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+  XDG_STATE_HOME="$home/state" /usr/bin/brenvikctl sysinfo --json
+# The program starts from its link and ends cleanly when told to.
+check env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+  XDG_STATE_HOME="$home/state" QT_QPA_PLATFORM=offscreen \
+  timeout --preserve-status -s TERM 6 /usr/bin/brenvik
+rm -rf "$home"
+cleanup
+trap - EXIT
+check test ! -e /usr/bin/brenvikctl
+[ $status -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
+exit $status
