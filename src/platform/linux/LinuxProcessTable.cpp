@@ -1,7 +1,9 @@
 #include "platform/linux/LinuxProcessTable.h"
 
+#include "platform/DesktopEntry.h"
 #include "platform/XdgPaths.h"
 #include "platform/linux/LinuxServices.h"
+#include "platform/linux/SearchPath.h"
 
 #include <cerrno>
 #include <charconv>
@@ -50,58 +52,27 @@ std::string trimmed(std::string_view text) {
     return std::string(text.substr(first, last - first + 1));
 }
 
-// The program an Exec line starts: its first word, quotes removed, past an `env VAR=value`.
+// The program an Exec line starts: its first word, past an `env VAR=value`.
 std::string programOfExec(std::string_view exec) {
-    std::vector<std::string> words;
-    std::string word;
-    bool quoted = false;
-    bool inWord = false;
-    for (std::size_t i = 0; i < exec.size(); ++i) {
-        const char c = exec[i];
-        if (c == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (c == '\\' && quoted && i + 1 < exec.size()) {
-            word += exec[++i];
-        } else if ((c == ' ' || c == '\t') && !quoted) {
-            if (inWord)
-                words.push_back(std::move(word));
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words.push_back(std::move(word));
+    const auto words = splitExec(exec);
+    if (!words)
+        return {};
     std::size_t index = 0;
-    if (index < words.size() && (words[index] == "env" || words[index] == "/usr/bin/env")) {
+    if (index < words->size() && ((*words)[index] == "env" || (*words)[index] == "/usr/bin/env")) {
         ++index;
-        while (index < words.size() && words[index].find('=') != std::string::npos)
+        while (index < words->size() && (*words)[index].find('=') != std::string::npos)
             ++index;
     }
-    return index < words.size() ? words[index] : std::string();
+    return index < words->size() ? (*words)[index] : std::string();
 }
 
-// The executable a bare program name runs, looked up in the search path; empty when none.
+// The executable a program name runs, with its links resolved; empty when none.
 std::filesystem::path resolveProgram(const std::string& program) {
+    const std::filesystem::path found = findExecutable(program);
+    if (found.empty())
+        return {};
     std::error_code error;
-    if (program.find('/') != std::string::npos)
-        return std::filesystem::weakly_canonical(program, error);
-    const char* searchPath = std::getenv("PATH");
-    std::string_view dirs = searchPath ? searchPath : "/usr/local/bin:/usr/bin:/bin";
-    while (!dirs.empty()) {
-        const auto colon = dirs.find(':');
-        const std::string_view dir = dirs.substr(0, colon);
-        dirs.remove_prefix(colon == std::string_view::npos ? dirs.size() : colon + 1);
-        if (dir.empty())
-            continue;
-        const std::filesystem::path candidate = std::filesystem::path(dir) / program;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return std::filesystem::weakly_canonical(candidate, error);
-    }
-    return {};
+    return std::filesystem::weakly_canonical(found, error);
 }
 
 } // namespace

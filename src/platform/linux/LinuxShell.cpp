@@ -1,6 +1,8 @@
+#include "platform/DesktopEntry.h"
 #include "platform/Shell.h"
 #include "platform/XdgPaths.h"
 #include "platform/linux/LinuxServices.h"
+#include "platform/linux/SearchPath.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -18,35 +20,12 @@ namespace brenvik::platform {
 
 namespace {
 
-bool isExecutableFile(const std::filesystem::path& file) {
-    struct stat info {};
-    return stat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           access(file.c_str(), X_OK) == 0;
-}
-
-// Splits a command line into words: blanks separate, double quotes group (and are dropped).
+// Splits parameters into words the way a desktop entry's command line is split: blanks separate,
+// double quotes group; unbalanced quotes leave the text one word.
 std::vector<std::string> splitParameters(const std::string& parameters) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    bool quoted = false;
-    for (const char c : parameters) {
-        if (c == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (!quoted && (c == ' ' || c == '\t')) {
-            if (inWord)
-                words.push_back(std::move(word));
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
-        words.push_back(std::move(word));
-    return words;
+    if (auto words = splitExec(parameters))
+        return *words;
+    return {parameters};
 }
 
 // Starts `program` with `argv` detached (a grandchild adopted by init), so that nothing is left to
@@ -152,23 +131,7 @@ public:
     }
 
     std::filesystem::path findProgram(std::string_view name) override {
-        if (name.empty())
-            return {};
-        if (name.find('/') != std::string_view::npos)
-            return isExecutableFile(name) ? std::filesystem::path(name) : std::filesystem::path();
-        const char* path = std::getenv("PATH");
-        std::string_view folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-        while (!folders.empty()) {
-            const std::size_t end = folders.find(':');
-            const std::string_view folder = folders.substr(0, end);
-            folders.remove_prefix(end == std::string_view::npos ? folders.size() : end + 1);
-            if (folder.empty())
-                continue;
-            auto candidate = std::filesystem::path(folder) / name;
-            if (isExecutableFile(candidate))
-                return candidate;
-        }
-        return {};
+        return findExecutable(name);
     }
 
     bool hasHandlerFor(std::string_view mimeType) override {
