@@ -14,11 +14,16 @@ exec env BRENVIK_WM=1 "$here/with-x.sh" bash -c '
   "$BRENVIK_RUN_PROGRAM" &
   pid=$!
   trap "kill $pid 2>/dev/null; wait $pid" INT TERM EXIT
-  for _ in $(seq 1 50); do
-    xdotool search --name "^Brenvik$" >/dev/null 2>&1 && break
+  # The main window shows once the splash has gone: wait for a visible 774 x 596 window.
+  for _ in $(seq 1 150); do
+    shown=no
+    for window in $(xdotool search --onlyvisible --name "^Brenvik$" 2>/dev/null); do
+      xdotool getwindowgeometry "$window" 2>/dev/null | grep -q "Geometry: 774x596" && shown=yes
+    done
+    [ $shown = yes ] && break
     sleep 0.2
   done
-  sleep 1
+  sleep 1.5
   import -window root "$BRENVIK_RUN_SHOT" && echo "run: screenshot saved to $BRENVIK_RUN_SHOT"
   echo "run: Brenvik is running on the private display $DISPLAY; press Ctrl+C to stop it."
   wait $pid

@@ -54,18 +54,18 @@ MemoryPage::MemoryPage(QWidget* parent) : QWidget(parent) {
     windowsName_ = captionedValue(system, QStringLiteral("Windows:"), "Label30", 2,
                                   QStringLiteral("Windows NT 3.51"));
 
-    QGroupBox* history = group(QStringLiteral("Memory Usage History"), {8, 112, 316, 164});
+    QGroupBox* history = group(QStringLiteral("Memory Usage History"), {8, 112, 324, 164});
     memoryGraph_ = new UsageGraph(history, 75);
     memoryGraph_->setObjectName(QStringLiteral("JvSimScope1"));
-    memoryGraph_->setGeometry(34, GraphY, 275, 129);
+    memoryGraph_->setGeometry(42, GraphY, 275, 129);
     axisTop_ = axisLabel(history, "RzLabel15", QStringLiteral("1024"), GraphY);
     axisMiddle_ = axisLabel(history, "RzLabel46", QStringLiteral("512"), GraphY + 129 / 2);
     axisLabel(history, "RzLabel47", QStringLiteral("0"), GraphY + 128);
 
-    QGroupBox* cpu = group(QStringLiteral("CPU Usage"), {330, 112, 256, 164});
+    QGroupBox* cpu = group(QStringLiteral("CPU Usage"), {336, 112, 254, 164});
     cpuGraph_ = new UsageGraph(cpu, 88);
     cpuGraph_->setObjectName(QStringLiteral("JvSimScope3"));
-    cpuGraph_->setGeometry(2, GraphY, 252, 129);
+    cpuGraph_->setGeometry(1, GraphY, 252, 129);
 
     QGroupBox* monitor = group(QStringLiteral("Memory Monitor"), {8, 284, 282, 124});
     const int barWidth = monitor->width() - 2 * InnerMargin;
@@ -107,6 +107,10 @@ QLabel* MemoryPage::captionedValue(QGroupBox* box, const QString& caption, const
 QLabel* MemoryPage::axisLabel(QGroupBox* box, const char* name, const QString& text, int centreY) {
     auto* label = new QLabel(text, box);
     label->setObjectName(QLatin1String(name));
+    // Smaller than the page text, so that six digits of megabytes fit beside the graph.
+    QFont small = label->font();
+    small.setPointSizeF(small.pointSizeF() - 1);
+    label->setFont(small);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     const int height = label->sizeHint().height();
     label->setGeometry(2, centreY - height / 2, memoryGraph_->x() - 5, height);
