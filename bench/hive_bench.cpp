@@ -2,6 +2,7 @@
 // another copy saved (reload and parse), a locked read-modify-write with its atomic save, and
 // formatting and parsing a settings-sized and a large hive.
 
+#include "BenchTable.h"
 #include "platform/HiveFile.h"
 
 #include <benchmark/benchmark.h>
@@ -116,6 +117,42 @@ void BM_Parse(benchmark::State& state) {
 }
 BENCHMARK(BM_Parse)->Arg(9)->Arg(1000);
 
+// The reference of a write: the same hive text saved the way an atomic save does, without the
+// registry, the lock and the reload check around it.
+void BM_RawAtomicWrite(benchmark::State& state) {
+    Folder folder;
+    const std::string text =
+        HiveFile::format("HKEY_LOCAL_MACHINE", keysOf(static_cast<int>(state.range(0))));
+    const std::string file = (folder.path / "hive.reg").string();
+    for (auto _ : state)
+        brenvik::bench::atomicWrite(file, text);
+}
+BENCHMARK(BM_RawAtomicWrite)->Arg(9)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// The reference of a reload: reading the same hive text from the file.
+void BM_RawRead(benchmark::State& state) {
+    Folder folder;
+    const std::string file = (folder.path / "hive.reg").string();
+    brenvik::bench::atomicWrite(
+        file, HiveFile::format("HKEY_LOCAL_MACHINE", keysOf(static_cast<int>(state.range(0)))));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(brenvik::bench::readWhole(file));
+}
+BENCHMARK(BM_RawRead)->Arg(9)->Arg(1000);
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    using brenvik::bench::printRow;
+    const auto results = brenvik::bench::runBenchmarks(argc, argv);
+    for (const char* values : {"9", "1000"}) {
+        const std::string arg = std::string("/") + values;
+        printRow(std::string("hive write, ") + values + " values (us)",
+                 results.time("BM_WriteValue" + arg) / 1e3,
+                 results.time("BM_RawAtomicWrite" + arg) / 1e3, "us");
+        printRow(std::string("hive reload, ") + values + " values (us)",
+                 results.time("BM_ReadAfterAnotherCopySaved" + arg) / 1e3,
+                 results.time("BM_RawRead" + arg) / 1e3, "us");
+    }
+    return 0;
+}

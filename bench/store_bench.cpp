@@ -1,6 +1,7 @@
 // Startup store costs for a list of 10,000 entries: encoding and decoding in memory, and the
 // whole save (temporary file, flush to disk, rename) and load through the file system.
 
+#include "BenchTable.h"
 #include "startup/StartupStore.h"
 
 #include <benchmark/benchmark.h>
@@ -88,6 +89,39 @@ void BM_LoadFromFile(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond);
 
+// The references: the same bytes written the way a save does and read back whole.
+void BM_RawSave(benchmark::State& state) {
+    Folder folder;
+    TStartupList list;
+    fill(list, Entries);
+    const auto encoded = encodeStartupStore(list);
+    const std::string bytes(encoded.begin(), encoded.end());
+    const std::string file = (folder.path / "startup.dat").string();
+    for (auto _ : state)
+        brenvik::bench::atomicWrite(file, bytes);
+}
+BENCHMARK(BM_RawSave)->Unit(benchmark::kMillisecond);
+
+void BM_RawLoad(benchmark::State& state) {
+    Folder folder;
+    TStartupList list;
+    fill(list, Entries);
+    const auto encoded = encodeStartupStore(list);
+    const std::string file = (folder.path / "startup.dat").string();
+    brenvik::bench::atomicWrite(file, std::string(encoded.begin(), encoded.end()));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(brenvik::bench::readWhole(file));
+}
+BENCHMARK(BM_RawLoad)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    using brenvik::bench::printRow;
+    const auto results = brenvik::bench::runBenchmarks(argc, argv);
+    printRow("store save, 10,000 entries (ms)", results.time("BM_SaveToFile") / 1e6,
+             results.time("BM_RawSave") / 1e6, "ms");
+    printRow("store load, 10,000 entries (ms)", results.time("BM_LoadFromFile") / 1e6,
+             results.time("BM_RawLoad") / 1e6, "ms");
+    return 0;
+}

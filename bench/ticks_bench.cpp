@@ -3,6 +3,7 @@
 // registry accessor to the /proc/stat provider). Each is measured beside the bare read of the
 // same /proc file in the same run, and counts its heap allocations per tick.
 
+#include "BenchTable.h"
 #include "common/FileUtils.h"
 #include "memory/MemoryMonitor.h"
 #include "platform/Platform.h"
@@ -122,4 +123,12 @@ BENCHMARK(BM_ProcessorProvider);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    using brenvik::bench::printRow;
+    const auto results = brenvik::bench::runBenchmarks(argc, argv);
+    for (const auto& [name, label] : {std::pair{"BM_MemoryTick", "memory tick (us)"},
+                                      std::pair{"BM_ProcessorTick", "processor tick (us)"}})
+        printRow(label, results.counter(name, "tick_us"), results.counter(name, "bare_read_us"),
+                 "us");
+    return 0;
+}

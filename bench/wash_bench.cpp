@@ -5,6 +5,7 @@
 // Both sides are checked against the optimiser: the process's anonymous memory must rise by N MiB
 // at the peak and fall back afterwards, or the run fails.
 
+#include "BenchTable.h"
 #include "memory/RelThrd.h"
 #include "platform/BlockAllocator.h"
 #include "platform/linux/LinuxBlockAllocator.h"
@@ -154,6 +155,7 @@ int main() {
         const double theirs = gib / best(reference);
         const std::string name = "wash " + std::to_string(blocks) + " MiB (GiB/s)";
         std::printf("%-28s %14.2f %14.2f %8.3f\n", name.c_str(), ours, theirs, ours / theirs);
+        brenvik::bench::printRow(name, ours, theirs, "GiB/s");
     }
     // What one look at the available memory costs; the allocator takes one every 64 blocks.
     const double meminfo = nanosecondsPerCall([] { (void)platform::measureReserveFigures(); });
