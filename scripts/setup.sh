@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libxcb1-dev libxcb-keysyms1-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils xdotool xclip imagemagick trayer openbox xdg-utils xdg-user-dirs
+  xvfb xauth x11-utils xdotool xclip imagemagick trayer openbox x11-session-utils x11-xserver-utils xdg-utils xdg-user-dirs
   fonts-dejavu-core fp-utils-3.2.2 desktop-file-utils appstream dpkg-dev file
 )
 # Extra packages for `make fuzz` (clang's libFuzzer and sanitizer runtimes).

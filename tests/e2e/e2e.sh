@@ -466,9 +466,52 @@ EOF
   grep -aq 'e2e-sync' "$store" || fail "startup.dat lacks the entry after SIG$1"
 }
 case_sigterm() { ending_case TERM; }
-# Qt asks for session data only through an X session manager; none runs here, so the hang-up
-# signal a closing terminal or session sends stands in for the log-off request.
+# The hang-up a closing terminal, or a session without a session manager, sends.
 case_sighup() { ending_case HUP; }
+
+# A log-off through a real X session manager (xsm): its checkpoint asks every client to save
+# (Qt's commitDataRequest), and "Shutdown" with a checkpoint asks again and then ends the clients.
+save_dialog() { # TITLE: fills xsm's save dialog (name box 180,33; first button 55,137)
+  wait_for 15 first_window "^$1\$" || die "no $1 dialog"
+  read -r DX DY DW DH < <(window_geometry "$(first_window "^$1\$")") || die "the $1 dialog went"
+  xdotool mousemove $((DX + 180)) $((DY + 33)) click 1 type e2e
+  xdotool mousemove $((DX + 55)) $((DY + 137)) sleep 0.3 click 1
+}
+case_logoff() {
+  command -v xsm >/dev/null && command -v iceauth >/dev/null ||
+    die "needs xsm (x11-session-utils) and iceauth (x11-xserver-utils)"
+  without_splash
+  printf '[Desktop Entry]\nType=Application\nName=E2E Sync\nExec=e2e-sync\n' \
+    >"$XDG_CONFIG_HOME/autostart/e2e-sync.desktop"
+  # The session's only client is the program; the session manager starts it.
+  echo "$program_dir/brenvik" >"$HOME/.xsmstartup"
+  export ICEAUTHORITY=$work/ICEauthority
+  xsm >"$work/xsm.log" 2>&1 &
+  pids+=($!)
+  wait_for 60 pgrep -x -f "$program_dir/brenvik" || die "xsm did not start the program"
+  app=$(pgrep -x -f "$program_dir/brenvik" | head -n 1)
+  pids+=("$app")
+  wait_window
+  wait_for 30 first_window '^xsm: ' || die "no xsm window"
+  # xsm's window, brought above the program's: "Checkpoint" at 44,50; the "Shutdown" menu at
+  # 150,50, "With Checkpoint" below it.
+  xdotool windowraise "$(first_window '^xsm: ')"
+  sleep 0.5
+  read -r MX MY MW MH < <(window_geometry "$(first_window '^xsm: ')") || die "the xsm window went"
+  rm -f "$store"
+  xdotool mousemove $((MX + 44)) $((MY + 50)) sleep 0.3 click 1
+  save_dialog Checkpoint
+  wait_for 30 test -s "$store" || die "a checkpoint of the session did not save the store"
+  grep -aq 'e2e-sync' "$store" || fail "the store saved at the checkpoint lacks the entry"
+  running || die "the program ended at a checkpoint"
+  rm -f "$store"
+  xdotool mousemove $((MX + 150)) $((MY + 50)) sleep 0.3 mousedown 1 sleep 0.5 \
+    mousemove $((MX + 150)) $((MY + 76)) sleep 0.3 mouseup 1
+  save_dialog Shutdown
+  wait_for 60 bash -c "! kill -0 $app 2>/dev/null" || die "the session's end did not end the program"
+  [ -s "$store" ] || die "no startup.dat after the log-off"
+  grep -aq 'e2e-sync' "$store" || fail "startup.dat lacks the entry after the log-off"
+}
 
 case_drag() {
   without_splash
