@@ -166,6 +166,14 @@ set_wash_size() {
 }
 CleanNowX=708
 CleanNowY=507
+splash() { # the splash window of the running copy, while it shows
+  local id w h
+  for id in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
+    read -r _ _ w h < <(window_geometry "$id") || continue
+    [ "$w x $h" = "500 x 304" ] && { echo "$id"; return 0; }
+  done
+  return 1
+}
 first_window() { # NAME: the first shown window of that title; fails when there is none
   local id
   id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
@@ -211,8 +219,11 @@ tray_exit() {
 case_first_start() {
   # A machine that never ran the program: no hive, so the splash shows first.
   start_app
-  wait_for 30 bash -c "xdotool search --onlyvisible --pid $app >/dev/null" || die "nothing showed"
+  wait_for 30 splash || die "no splash (500 x 304) showed"
   wait_window 60
+  local end=$((SECONDS + 10))
+  while [ -n "$(splash)" ] && [ $SECONDS -lt $end ]; do sleep 0.1; done
+  [ -z "$(splash)" ] || fail "the splash stayed after the main window showed"
   read -r x y w h < <(geometry)
   [ "$w" = 774 ] && [ "$h" = 596 ] || fail "main window is ${w}x$h, expected 774x596"
   read -r sw sh < <(xdotool getdisplaygeometry)
