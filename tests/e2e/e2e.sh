@@ -301,6 +301,10 @@ case_clean_now() {
   wait_for 60 bash -c '! xdotool search --onlyvisible --name "^Processing\.\.\.$"' ||
     fail "the dialog did not close after the wash"
   running || die "the program ended"
+  # Every wash leaves its report in the wash log.
+  local log="$XDG_STATE_HOME/brenvik/washes.jsonl"
+  wait_for 10 grep -q '"stop":"completed"' "$log" ||
+    fail "no report of the wash in the wash log: $(cat "$log" 2>&1)"
   # A large wash shows "Processing..." and stops at Cancel, long before its end.
   local large=5000
   set_wash_size $large
@@ -318,6 +322,8 @@ case_clean_now() {
   sleep 1
   note "peak resident memory ${before} MB before, $(peak_rss_mb) MB after the cancelled wash of $large MB"
   [ "$(peak_rss_mb)" -lt $((large * 9 / 10)) ] || fail "Cancel did not stop the wash"
+  wait_for 10 grep -q '"stop":"cancelled"' "$log" ||
+    fail "no report of the cancelled wash in the wash log: $(cat "$log" 2>&1)"
   # The window works again: the Process page can be shown.
   local memory
   memory=$(page_picture)
@@ -387,8 +393,8 @@ case_hot_key() {
     fail "Ctrl+Alt+W did not wash (peak ${before} -> $(peak_rss_mb) MB)"
   wait_for 60 bash -c '! xdotool search --onlyvisible --name "^Processing\.\.\.$"' ||
     fail "the progress dialog stayed"
-  [ ! -s "$XDG_STATE_HOME/brenvik/washes.jsonl" ] ||
-    note "wash log: $(tail -n 1 "$XDG_STATE_HOME/brenvik/washes.jsonl")"
+  wait_for 10 test -s "$XDG_STATE_HOME/brenvik/washes.jsonl" || fail "the hot key's wash left no report"
+  note "wash log: $(tail -n 1 "$XDG_STATE_HOME/brenvik/washes.jsonl")"
   running || fail "the program ended"
 }
 
