@@ -101,6 +101,15 @@ row "processor, shown (% of one core)" "$(percent "$our_shown")" "$(percent "$re
 row "processor, hidden (% of one core)" "$(percent "$our_hidden")" \
   "$(percent "$reference_hidden")" "$(ratio "$our_hidden" "$reference_hidden")" "<= 0.15 %"
 echo "footprint: machine load average $(cut -d' ' -f1-3 /proc/loadavg)"
+# The same figures as rows of make bench's summary table.
+table() { printf 'TABLE\t%s\t%s\t%s\t%s\t%s\n' "$@"; }
+table "resident memory after 30 s (MB)" "$(awk -v k="$our_rss" 'BEGIN { printf "%.1f", k / 1024 }')" \
+  "$(awk -v k="$reference_rss" 'BEGIN { printf "%.1f", k / 1024 }')" \
+  "$(ratio "$our_rss" "$reference_rss")" "MB"
+table "processor time shown (% of one core)" "$(percent "$our_shown")" \
+  "$(percent "$reference_shown")" "$(ratio "$our_shown" "$reference_shown")" "%"
+table "processor time hidden (% of one core)" "$(percent "$our_hidden")" \
+  "$(percent "$reference_hidden")" "$(ratio "$our_hidden" "$reference_hidden")" "%"
 
 status=0
 awk -v a="$our_rss" -v b="$reference_rss" 'BEGIN { exit !(a <= 1.6 * b) }' || status=1
