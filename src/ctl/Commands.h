@@ -25,5 +25,7 @@ int runSettings(Invocation& call);
 
 // Prints rows of caption and value with the values aligned in one column.
 void printAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows);
+// Prints a table: every column but the last padded to its widest cell, two blanks between columns.
+void printColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
 
 } // namespace brenvik::ctl

@@ -36,21 +36,13 @@ std::vector<const TProcessItem*> sortedByName(const TProcessList& list) {
 }
 
 void printTable(std::ostream& out, const std::vector<const TProcessItem*>& items) {
-    std::vector<std::array<std::string, 6>> rows{
+    std::vector<std::vector<std::string>> rows{
         {"Process", "Priority", "Memory Usage", "PID", "Threads", "Path"}};
     for (const TProcessItem* item : items)
         rows.push_back({item->Name(), PriorityToText(item->Priority()), memoryText(*item),
                         std::to_string(item->ProcessID()), std::to_string(item->ThreadCount()),
                         item->Path()});
-    std::array<std::size_t, 5> widths{};
-    for (const auto& row : rows)
-        for (std::size_t column = 0; column < widths.size(); ++column)
-            widths[column] = std::max(widths[column], row[column].size());
-    for (const auto& row : rows) {
-        for (std::size_t column = 0; column < widths.size(); ++column)
-            out << row[column] << std::string(widths[column] - row[column].size() + 2, ' ');
-        out << row[5] << '\n';
-    }
+    printColumns(out, rows);
 }
 
 } // namespace

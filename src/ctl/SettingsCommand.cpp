@@ -2,7 +2,6 @@
 #include "ctl/Commands.h"
 
 #include <nlohmann/json.hpp>
-
 #include <ostream>
 
 namespace brenvik::ctl {
@@ -30,19 +29,18 @@ int runSettings(Invocation& call) {
         return 0;
     }
     const auto flag = [](bool value) { return std::string(value ? "true" : "false"); };
-    printAligned(call.out, {
-                               {"LoadBVSystemTray", flag(settings.LoadBVSystemTray())},
-                               {"CloseBVAfterWash", flag(settings.CloseBVAfterWash())},
-                               {"CleanMemWhenMemReach", flag(settings.CleanMemWhenMemReach())},
-                               {"CleanMemoryOnTimer", flag(settings.CleanMemoryOnTimer())},
-                               {"ShowSplashOnStartup", flag(settings.ShowSplashOnStartup())},
-                               {"AutoRefreshTimerInt", std::to_string(settings.AutoRefreshTimerInt())},
-                               {"CleanMemoryEveryMinute",
-                                std::to_string(settings.CleanMemoryEveryMinute())},
-                               {"CleanMemoryOnMemLimit",
-                                std::to_string(settings.CleanMemoryOnMemLimit())},
-                               {"RunAtStartup", flag(settings.RunAtStartup())},
-                           });
+    printAligned(call.out,
+                 {
+                     {"LoadBVSystemTray", flag(settings.LoadBVSystemTray())},
+                     {"CloseBVAfterWash", flag(settings.CloseBVAfterWash())},
+                     {"CleanMemWhenMemReach", flag(settings.CleanMemWhenMemReach())},
+                     {"CleanMemoryOnTimer", flag(settings.CleanMemoryOnTimer())},
+                     {"ShowSplashOnStartup", flag(settings.ShowSplashOnStartup())},
+                     {"AutoRefreshTimerInt", std::to_string(settings.AutoRefreshTimerInt())},
+                     {"CleanMemoryEveryMinute", std::to_string(settings.CleanMemoryEveryMinute())},
+                     {"CleanMemoryOnMemLimit", std::to_string(settings.CleanMemoryOnMemLimit())},
+                     {"RunAtStartup", flag(settings.RunAtStartup())},
+                 });
     return 0;
 }
 

@@ -61,19 +61,11 @@ std::vector<const TStartupItem*> sortedByName(const TStartupList& list) {
 }
 
 void printTable(std::ostream& out, const std::vector<const TStartupItem*>& items) {
-    std::vector<std::array<std::string, 4>> rows{
+    std::vector<std::vector<std::string>> rows{
         {"Program Name", "Status", "Command Line", "Location"}};
     for (const TStartupItem* item : items)
         rows.push_back({item->Name(), statusOf(*item), item->CommandLine(), item->Location()});
-    std::array<std::size_t, 3> widths{};
-    for (const auto& row : rows)
-        for (std::size_t column = 0; column < widths.size(); ++column)
-            widths[column] = std::max(widths[column], row[column].size());
-    for (const auto& row : rows) {
-        for (std::size_t column = 0; column < widths.size(); ++column)
-            out << row[column] << std::string(widths[column] - row[column].size() + 2, ' ');
-        out << row[3] << '\n';
-    }
+    printColumns(out, rows);
 }
 
 int listEntries(Invocation& call) {

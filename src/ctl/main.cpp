@@ -31,8 +31,8 @@ Options:
 int main(int argc, char** argv) {
     using namespace brenvik::ctl;
     const std::map<std::string, std::function<int(Invocation&)>> commands{
-        {"status", runStatus},       {"wash", runWash},       {"processes", runProcesses},
-        {"startup", runStartup},     {"sysinfo", runSysinfo}, {"settings", runSettings},
+        {"status", runStatus},   {"wash", runWash},       {"processes", runProcesses},
+        {"startup", runStartup}, {"sysinfo", runSysinfo}, {"settings", runSettings},
     };
     std::string name;
     Invocation call{{}, false, std::cout, std::cerr};
