@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -34,6 +35,19 @@ private:
 };
 
 } // namespace
+
+TempFolder::TempFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "brenvik-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr)
+        path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    if (!path_.empty())
+        std::filesystem::remove_all(path_, ignored);
+}
 
 void printRow(const std::string& name, double ours, double reference, const std::string& unit) {
     std::printf("TABLE\t%s\t%.4g\t%.4g\t%.3f\t%s\n", name.c_str(), ours, reference,

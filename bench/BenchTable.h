@@ -4,6 +4,7 @@
 // per figure: our figure beside the reference it measured in the same run, and their ratio;
 // scripts/bench.sh gathers the rows of all programs into one table.
 
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -25,6 +26,19 @@ struct Results {
 
 // Runs the registered benchmarks with the usual console output and keeps their figures.
 Results runBenchmarks(int argc, char** argv);
+
+// A fresh temporary folder for the lifetime of the object.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
 
 // References for file work: writing the same bytes the way an atomic save does (temporary file,
 // fsync, rename) and reading a whole file.

@@ -17,18 +17,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* Key = "Software\\Orlevo\\Brenvik\\Settings";
 
-struct Folder {
-    fs::path path;
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "brenvik-bench-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
 std::unique_ptr<Registry> registryOn(const fs::path& file) {
     auto registry = std::make_unique<Registry>();
     registry->setHive(HKEY_LOCAL_MACHINE, std::make_shared<HiveFile>(file, "HKEY_LOCAL_MACHINE"));
@@ -57,8 +45,8 @@ Hive::Keys keysOf(int values) {
 }
 
 void BM_ReadUnchanged(benchmark::State& state) {
-    Folder folder;
-    auto registry = registryOn(folder.path / "hive.reg");
+    brenvik::bench::TempFolder folder;
+    auto registry = registryOn(folder.path() / "hive.reg");
     fill(*registry, static_cast<int>(state.range(0)));
     HKEY key = 0;
     registry->openKey(HKEY_LOCAL_MACHINE, Key, false, key);
@@ -69,9 +57,9 @@ void BM_ReadUnchanged(benchmark::State& state) {
 BENCHMARK(BM_ReadUnchanged)->Arg(9)->Arg(1000);
 
 void BM_ReadAfterAnotherCopySaved(benchmark::State& state) {
-    Folder folder;
-    auto reader = registryOn(folder.path / "hive.reg");
-    auto writer = registryOn(folder.path / "hive.reg");
+    brenvik::bench::TempFolder folder;
+    auto reader = registryOn(folder.path() / "hive.reg");
+    auto writer = registryOn(folder.path() / "hive.reg");
     fill(*writer, static_cast<int>(state.range(0)));
     HKEY readKey = 0;
     HKEY writeKey = 0;
@@ -89,8 +77,8 @@ void BM_ReadAfterAnotherCopySaved(benchmark::State& state) {
 BENCHMARK(BM_ReadAfterAnotherCopySaved)->Arg(9)->Arg(1000);
 
 void BM_WriteValue(benchmark::State& state) {
-    Folder folder;
-    auto registry = registryOn(folder.path / "hive.reg");
+    brenvik::bench::TempFolder folder;
+    auto registry = registryOn(folder.path() / "hive.reg");
     fill(*registry, static_cast<int>(state.range(0)));
     HKEY key = 0;
     registry->openKey(HKEY_LOCAL_MACHINE, Key, false, key);
@@ -120,10 +108,10 @@ BENCHMARK(BM_Parse)->Arg(9)->Arg(1000);
 // The reference of a write: the same hive text saved the way an atomic save does, without the
 // registry, the lock and the reload check around it.
 void BM_RawAtomicWrite(benchmark::State& state) {
-    Folder folder;
+    brenvik::bench::TempFolder folder;
     const std::string text =
         HiveFile::format("HKEY_LOCAL_MACHINE", keysOf(static_cast<int>(state.range(0))));
-    const std::string file = (folder.path / "hive.reg").string();
+    const std::string file = (folder.path() / "hive.reg").string();
     for (auto _ : state)
         brenvik::bench::atomicWrite(file, text);
 }
@@ -131,8 +119,8 @@ BENCHMARK(BM_RawAtomicWrite)->Arg(9)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 // The reference of a reload: reading the same hive text from the file.
 void BM_RawRead(benchmark::State& state) {
-    Folder folder;
-    const std::string file = (folder.path / "hive.reg").string();
+    brenvik::bench::TempFolder folder;
+    const std::string file = (folder.path() / "hive.reg").string();
     brenvik::bench::atomicWrite(
         file, HiveFile::format("HKEY_LOCAL_MACHINE", keysOf(static_cast<int>(state.range(0)))));
     for (auto _ : state)

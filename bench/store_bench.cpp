@@ -16,18 +16,6 @@ namespace fs = std::filesystem;
 
 constexpr int Entries = 10000;
 
-struct Folder {
-    fs::path path;
-    Folder() {
-        std::string pattern = (fs::temp_directory_path() / "brenvik-bench-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
 // Typical entries, with a few long and non-ASCII texts among them so every text form is paid for.
 void fill(TStartupList& list, int entries) {
     for (int i = 0; i < entries; ++i) {
@@ -69,45 +57,45 @@ void BM_Decode(benchmark::State& state) {
 BENCHMARK(BM_Decode)->Unit(benchmark::kMillisecond);
 
 void BM_SaveToFile(benchmark::State& state) {
-    Folder folder;
+    brenvik::bench::TempFolder folder;
     TStartupList list;
     fill(list, Entries);
     for (auto _ : state)
-        benchmark::DoNotOptimize(list.SaveToFile(folder.path / "startup.dat").saved);
+        benchmark::DoNotOptimize(list.SaveToFile(folder.path() / "startup.dat").saved);
 }
 BENCHMARK(BM_SaveToFile)->Unit(benchmark::kMillisecond);
 
 void BM_LoadFromFile(benchmark::State& state) {
-    Folder folder;
+    brenvik::bench::TempFolder folder;
     TStartupList stored;
     fill(stored, Entries);
-    stored.SaveToFile(folder.path / "startup.dat");
+    stored.SaveToFile(folder.path() / "startup.dat");
     for (auto _ : state) {
         TStartupList list;
-        benchmark::DoNotOptimize(list.LoadFromFile(folder.path / "startup.dat").outcome);
+        benchmark::DoNotOptimize(list.LoadFromFile(folder.path() / "startup.dat").outcome);
     }
 }
 BENCHMARK(BM_LoadFromFile)->Unit(benchmark::kMillisecond);
 
 // The references: the same bytes written the way a save does and read back whole.
 void BM_RawSave(benchmark::State& state) {
-    Folder folder;
+    brenvik::bench::TempFolder folder;
     TStartupList list;
     fill(list, Entries);
     const auto encoded = encodeStartupStore(list);
     const std::string bytes(encoded.begin(), encoded.end());
-    const std::string file = (folder.path / "startup.dat").string();
+    const std::string file = (folder.path() / "startup.dat").string();
     for (auto _ : state)
         brenvik::bench::atomicWrite(file, bytes);
 }
 BENCHMARK(BM_RawSave)->Unit(benchmark::kMillisecond);
 
 void BM_RawLoad(benchmark::State& state) {
-    Folder folder;
+    brenvik::bench::TempFolder folder;
     TStartupList list;
     fill(list, Entries);
     const auto encoded = encodeStartupStore(list);
-    const std::string file = (folder.path / "startup.dat").string();
+    const std::string file = (folder.path() / "startup.dat").string();
     brenvik::bench::atomicWrite(file, std::string(encoded.begin(), encoded.end()));
     for (auto _ : state)
         benchmark::DoNotOptimize(brenvik::bench::readWhole(file));
