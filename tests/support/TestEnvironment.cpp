@@ -1,6 +1,7 @@
 #include "support/TestEnvironment.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -16,6 +17,13 @@ void setUpTestEnvironment() {
     setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
     setenv("BRENVIK_SOURCE_DIR", BRENVIK_SOURCE_DIR, 1);
     setenv("BRENVIK_BINARY_DIR", BRENVIK_BINARY_DIR, 1);
+}
+
+bool listingTestsOnly(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--gtest_list_tests") == 0)
+            return true;
+    return false;
 }
 
 } // namespace brenvik::test

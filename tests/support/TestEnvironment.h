@@ -7,4 +7,8 @@ namespace brenvik::test {
 // fixtures or the built programs.
 void setUpTestEnvironment();
 
+// Whether the test program was only asked to list its tests (at build time, where there may be no
+// display); look before GoogleTest removes its own flags from the arguments.
+bool listingTestsOnly(int argc, char** argv);
+
 } // namespace brenvik::test

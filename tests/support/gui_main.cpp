@@ -5,14 +5,10 @@
 
 #include <QApplication>
 #include <cstdlib>
-#include <cstring>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    // Listing the tests (at build time) needs no display; look before GoogleTest eats its flags.
-    bool listing = false;
-    for (int i = 1; i < argc; ++i)
-        listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
+    const bool listing = brenvik::test::listingTestsOnly(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     if (listing)
         return RUN_ALL_TESTS();
