@@ -386,8 +386,9 @@ void TMainForm::JvPageList1Change() {
     if (closeSequenceDone_)
         return;
     const int page = pages_->currentIndex();
+    // Only start-up and the timer rewrite "Running Processes:", not entering the page.
     if (page == ProcessPageIndex)
-        ProcessTimerTimer();
+        processPage_->RefreshProcessList();
     if (page == StartupPageIndex)
         StartupTimer.start(StartupTimerInterval);
     else

@@ -26,6 +26,10 @@ protected:
         return form.memoryPage()->findChild<QLabel*>(QStringLiteral("Label31"))->text();
     }
     QTreeWidget* rows() const { return form.processPage()->list(); }
+    void fireProcessTimer() {
+        ASSERT_TRUE(form.ProcessTimer.isActive());
+        QMetaObject::invokeMethod(&form.ProcessTimer, "timeout");
+    }
 
     test::FakePlatformScope fake;
     test::FakeProcessTable& table = fake->fakeProcesses();
@@ -39,12 +43,14 @@ TEST_F(ProcessWindowTest, CreationFillsThePageAndTheRunningProcessesFigure) {
     EXPECT_EQ(rows()->columnWidth(4), 55);
 }
 
-TEST_F(ProcessWindowTest, EnteringThePageRefreshesAtOnceAndTheFigureWaitsForIt) {
+TEST_F(ProcessWindowTest, EnteringThePageRefreshesAtOnceAndTheFigureWaitsForTheTimer) {
     const int snapshots = table.snapshots;
     table.add(13, "/usr/bin/c");
     form.ShowPage(TMainForm::ProcessPageIndex);
     EXPECT_EQ(table.snapshots, snapshots + 1);
     EXPECT_EQ(rows()->topLevelItemCount(), 3);
+    EXPECT_EQ(runningProcesses(), QStringLiteral("2")); // only start-up and the timer set it
+    fireProcessTimer();
     EXPECT_EQ(runningProcesses(), QStringLiteral("3"));
 
     // An ended process leaves its row at once; the figure changes with the next timed refresh.
@@ -56,6 +62,8 @@ TEST_F(ProcessWindowTest, EnteringThePageRefreshesAtOnceAndTheFigureWaitsForIt) 
     form.ShowPage(TMainForm::MemoryPageIndex);
     EXPECT_FALSE(form.ProcessTimer.isActive());
     form.ShowPage(TMainForm::ProcessPageIndex);
+    EXPECT_EQ(runningProcesses(), QStringLiteral("3"));
+    fireProcessTimer();
     EXPECT_EQ(runningProcesses(), QStringLiteral("2"));
 }
 
