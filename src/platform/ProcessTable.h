@@ -24,6 +24,9 @@ struct ProcessEntry {
     // The full executable path where it can be read, otherwise the process's name; kernel
     // threads' names in brackets, as process listers show them.
     std::string exeFile;
+    // When the process started, in the system's clock ticks. A PID is reused once its process
+    // has ended; the PID with its start time names one process for good.
+    std::uint64_t startTime = 0;
 };
 
 class ProcessTable {
@@ -41,16 +44,21 @@ public:
     virtual std::string modulePath(std::uint32_t processId) = 0;
     // The priority class; 0 when it cannot be read.
     virtual std::uint32_t priorityClass(std::uint32_t processId) = 0;
-    // False when the process is gone or the system refuses the change.
-    virtual bool setPriorityClass(std::uint32_t processId, std::uint32_t priorityClass) = 0;
+    // The operations below act on the process a snapshot listed with that PID and start time,
+    // never on a later process that has been given the same PID.
+
+    // True when the process now runs the class. False when it is gone or the system refuses the
+    // change; the process is then left as it was.
+    virtual bool setPriorityClass(std::uint32_t processId, std::uint64_t startTime,
+                                  std::uint32_t priorityClass) = 0;
     // Resident memory in bytes; 0 when it cannot be read.
     virtual std::uint64_t memoryUsage(std::uint32_t processId) = 0;
     // Ends the process at once: Ended, AccessDenied when the caller may not end it, another code
-    // when it cannot be ended for another reason (NoSuchProcess when it has gone).
-    virtual std::uint32_t terminate(std::uint32_t processId) = 0;
+    // when it cannot be ended for another reason (NoSuchProcess when it has already ended).
+    virtual std::uint32_t terminate(std::uint32_t processId, std::uint64_t startTime) = 0;
     // The second attempt of a denied termination, with the debug privilege held around it.
     // Systems without such a privilege answer false.
-    virtual bool terminateWithDebugPrivilege(std::uint32_t processId) = 0;
+    virtual bool terminateWithDebugPrivilege(std::uint32_t processId, std::uint64_t startTime) = 0;
     // The path of the running program's own executable.
     virtual std::string ownExecutablePath() = 0;
     // The icon the desktop associates with an executable (a path, or a bare name when the path

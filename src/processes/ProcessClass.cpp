@@ -39,11 +39,11 @@ void raise(const TProcessNotify& notify, TProcessItem& item) {
 
 } // namespace
 
-TProcessItem::TProcessItem(TProcessList& owner, std::uint32_t processId, std::uint32_t threadCount,
-                           std::uint32_t priority, std::uint64_t memoryUsage, std::string name,
-                           const std::string& path)
-    : FMemoryUsage(memoryUsage), FProcessID(processId), FThreadCount(threadCount),
-      FName(std::move(name)), FPriority(priority), FOwner(&owner) {
+TProcessItem::TProcessItem(TProcessList& owner, std::uint32_t processId, std::uint64_t startTime,
+                           std::uint32_t threadCount, std::uint32_t priority,
+                           std::uint64_t memoryUsage, std::string name, const std::string& path)
+    : FMemoryUsage(memoryUsage), FProcessID(processId), FStartTime(startTime),
+      FThreadCount(threadCount), FName(std::move(name)), FPriority(priority), FOwner(&owner) {
     SetPath(path);
 }
 
@@ -59,19 +59,19 @@ void TProcessItem::SetPath(const std::string& path) {
 void TProcessItem::SetPriority(std::uint32_t priorityClass) {
     if (priorityClass == FPriority)
         return;
-    if (!table().setPriorityClass(FProcessID, priorityClass))
+    if (!table().setPriorityClass(FProcessID, FStartTime, priorityClass))
         return;
     FPriority = priorityClass;
     raise(OnPriorityChange, *this);
 }
 
 bool TProcessItem::Terminate() {
-    const std::uint32_t error = table().terminate(FProcessID);
+    const std::uint32_t error = table().terminate(FProcessID, FStartTime);
     if (error == platform::ProcessTable::Ended)
         return true;
     if (error != platform::ProcessTable::AccessDenied || !isNtFamily(FOwner->WindowsVersion()))
         return false;
-    return table().terminateWithDebugPrivilege(FProcessID);
+    return table().terminateWithDebugPrivilege(FProcessID, FStartTime);
 }
 
 TProcessList::TProcessList(TImageList& imageList, std::string defaultIcon)
@@ -87,9 +87,10 @@ void TProcessList::Refresh() {
         if (isNtFamily(FWindowsVersion))
             if (std::string module = table().modulePath(entry.processId); !module.empty())
                 path = std::move(module);
-        auto item = std::make_unique<TProcessItem>(
-            *this, entry.processId, entry.threadCount, GetPriority(entry.processId),
-            GetMemoryUsage(entry.processId), nameOf(entry.exeFile), path);
+        auto item = std::make_unique<TProcessItem>(*this, entry.processId, entry.startTime,
+                                                   entry.threadCount, GetPriority(entry.processId),
+                                                   GetMemoryUsage(entry.processId),
+                                                   nameOf(entry.exeFile), path);
         if (!ownPath.empty() && upperAscii(item->Path()) == ownPath)
             continue;
         FItems.push_back(std::move(item));

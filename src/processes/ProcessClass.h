@@ -33,9 +33,10 @@ public:
 
 class TProcessItem {
 public:
-    TProcessItem(TProcessList& owner, std::uint32_t processId, std::uint32_t threadCount,
-                 std::uint32_t priority, std::uint64_t memoryUsage, std::string name,
-                 const std::string& path);
+    // startTime tells the listed process from a later one that is given the same PID.
+    TProcessItem(TProcessList& owner, std::uint32_t processId, std::uint64_t startTime,
+                 std::uint32_t threadCount, std::uint32_t priority, std::uint64_t memoryUsage,
+                 std::string name, const std::string& path);
     TProcessItem(const TProcessItem&) = delete;
     TProcessItem& operator=(const TProcessItem&) = delete;
 
@@ -54,9 +55,10 @@ public:
     // Stores the path and looks up the icon the desktop associates with it.
     void SetPath(const std::string& path);
     // On success Priority holds the new class and OnPriorityChange has been raised; a refused
-    // change leaves the record as it was.
+    // change leaves the record (and the process) as it was. Both actions reach only the process
+    // the record was made for, never a later one with the same PID.
     void SetPriority(std::uint32_t priorityClass);
-    // True when the process was ended.
+    // True when the process was ended; false when it had already ended or cannot be ended.
     bool Terminate();
 
     TProcessNotify OnPathChange;
@@ -68,6 +70,7 @@ private:
     std::string FIcon;
     std::uint64_t FMemoryUsage;
     std::uint32_t FProcessID;
+    std::uint64_t FStartTime;
     std::uint32_t FThreadCount;
     std::string FName;
     std::string FPath;

@@ -19,6 +19,7 @@ public:
         std::uint64_t memory = 0;
         std::string modulePath; // what the module lookup finds; empty when it fails
         std::string icon;
+        std::uint64_t startTime = 0; // each added process gets its own
     };
     std::vector<Process> processes;
     std::string ownPath = "/opt/brenvik/brenvik";
@@ -30,16 +31,28 @@ public:
     std::vector<std::uint32_t> privilegeCalls;
 
     Process& add(std::uint32_t processId, std::string exeFile) {
-        processes.push_back(
-            {processId, 1, std::move(exeFile), platform::NORMAL_PRIORITY_CLASS, 0, {}, {}});
+        processes.push_back({processId,
+                             1,
+                             std::move(exeFile),
+                             platform::NORMAL_PRIORITY_CLASS,
+                             0,
+                             {},
+                             {},
+                             ++started_});
         return processes.back();
+    }
+    // The process ends and a new one is given its PID.
+    Process& reusePid(std::uint32_t processId, std::string exeFile) {
+        remove(processId);
+        return add(processId, std::move(exeFile));
     }
 
     std::vector<platform::ProcessEntry> snapshot() override {
         ++snapshots;
         std::vector<platform::ProcessEntry> entries;
         for (const auto& process : processes)
-            entries.push_back({process.processId, process.threadCount, process.exeFile});
+            entries.push_back(
+                {process.processId, process.threadCount, process.exeFile, process.startTime});
         return entries;
     }
     std::string modulePath(std::uint32_t processId) override {
@@ -50,9 +63,10 @@ public:
         const Process* process = find(processId);
         return process ? process->priority : 0;
     }
-    bool setPriorityClass(std::uint32_t processId, std::uint32_t priorityClass) override {
+    bool setPriorityClass(std::uint32_t processId, std::uint64_t startTime,
+                          std::uint32_t priorityClass) override {
         priorityCalls.emplace_back(processId, priorityClass);
-        Process* process = find(processId);
+        Process* process = find(processId, startTime);
         if (!process || protectedIds.count(processId))
             return false;
         process->priority = priorityClass;
@@ -62,18 +76,18 @@ public:
         const Process* process = find(processId);
         return process ? process->memory : 0;
     }
-    std::uint32_t terminate(std::uint32_t processId) override {
+    std::uint32_t terminate(std::uint32_t processId, std::uint64_t startTime) override {
         terminateCalls.push_back(processId);
-        if (!find(processId))
+        if (!find(processId, startTime))
             return platform::ProcessTable::NoSuchProcess;
         if (protectedIds.count(processId) || privilegeEnds.count(processId))
             return platform::ProcessTable::AccessDenied;
         remove(processId);
         return platform::ProcessTable::Ended;
     }
-    bool terminateWithDebugPrivilege(std::uint32_t processId) override {
+    bool terminateWithDebugPrivilege(std::uint32_t processId, std::uint64_t startTime) override {
         privilegeCalls.push_back(processId);
-        if (!privilegeEnds.count(processId))
+        if (!find(processId, startTime) || !privilegeEnds.count(processId))
             return false;
         remove(processId);
         return true;
@@ -93,6 +107,12 @@ private:
                 return &process;
         return nullptr;
     }
+    // The process a snapshot listed; none once its PID has passed to another.
+    Process* find(std::uint32_t processId, std::uint64_t startTime) {
+        Process* process = find(processId);
+        return process && process->startTime == startTime ? process : nullptr;
+    }
+    std::uint64_t started_ = 0;
     void remove(std::uint32_t processId) {
         std::erase_if(processes, [&](const Process& p) { return p.processId == processId; });
     }

@@ -7,12 +7,19 @@
 #include "processes/ProcessClass.h"
 #include "support/TempHome.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <poll.h>
 #include <sched.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -96,6 +103,8 @@ TEST(ProcStatTest, ParsesTheFieldsAfterTheLastParenthesis) {
     EXPECT_EQ(stat.nice, 10);
     EXPECT_EQ(stat.threads, 3u);
     EXPECT_EQ(stat.policy, 5);
+    EXPECT_EQ(stat.state, 'R');
+    EXPECT_EQ(stat.startTime, 5u);
     EXPECT_FALSE(platform::parseProcStat("", stat));
     EXPECT_FALSE(platform::parseProcStat("42 (cut", stat));
     EXPECT_FALSE(platform::parseProcStat("42 (short) S 1 2", stat));
@@ -154,6 +163,145 @@ TEST(PriorityMappingTest, SetsEachClassAsAScheduleThatReadsBackAsTheSameClass) {
     }
     EXPECT_FALSE(platform::scheduleFor(0));
     EXPECT_FALSE(platform::scheduleFor(0x10));
+}
+
+using platform::ThreadSchedule;
+constexpr int ResetOnFork = SCHED_RESET_ON_FORK;
+
+TEST(ThreadScheduleTest, EachThreadChangesOnlyWhatTheClassMeans) {
+    struct Case {
+        ThreadSchedule current;
+        std::uint32_t priorityClass;
+        std::optional<ThreadSchedule> expected;
+    };
+    const Case cases[]{
+        {{SCHED_OTHER, 0, 0}, platform::HIGH_PRIORITY_CLASS, {{SCHED_OTHER, 0, -15}}},
+        {{SCHED_OTHER, 0, 7}, platform::NORMAL_PRIORITY_CLASS, {{SCHED_OTHER, 0, 0}}},
+        {{SCHED_OTHER, 0, 3}, platform::REALTIME_PRIORITY_CLASS, {{SCHED_RR, 1, 3}}},
+        {{SCHED_BATCH, 0, 0}, platform::BELOW_NORMAL_PRIORITY_CLASS, {{SCHED_BATCH, 0, 5}}},
+        {{SCHED_IDLE, 0, 0}, platform::IDLE_PRIORITY_CLASS, {{SCHED_IDLE, 0, 19}}},
+        {{SCHED_IDLE, 0, 0}, platform::ABOVE_NORMAL_PRIORITY_CLASS, {{SCHED_OTHER, 0, -5}}},
+        {{SCHED_OTHER | ResetOnFork, 0, 0},
+         platform::IDLE_PRIORITY_CLASS,
+         {{SCHED_OTHER | ResetOnFork, 0, 19}}},
+        {{SCHED_OTHER | ResetOnFork, 0, 0},
+         platform::REALTIME_PRIORITY_CLASS,
+         {{SCHED_RR | ResetOnFork, 1, 0}}},
+        // Real-time threads keep their own schedule: as it is for realtime, untouched otherwise.
+        {{SCHED_FIFO, 50, 0}, platform::REALTIME_PRIORITY_CLASS, {{SCHED_FIFO, 50, 0}}},
+        {{SCHED_RR, 20, 0}, platform::NORMAL_PRIORITY_CLASS, std::nullopt},
+        {{SCHED_FIFO | ResetOnFork, 5, 0}, platform::IDLE_PRIORITY_CLASS, std::nullopt},
+        {{6 /* deadline */, 0, 0}, platform::HIGH_PRIORITY_CLASS, std::nullopt},
+        {{SCHED_OTHER, 0, 0}, 0x10, std::nullopt}, // no such class
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::threadScheduleFor(c.current, c.priorityClass), c.expected)
+            << c.current.policy << "/" << c.current.priority << "/" << c.current.nice << " to "
+            << c.priorityClass;
+}
+
+// Threads in memory; the test decides which ones refuse a change and which have ended.
+class FakeThreadScheduler : public platform::ThreadScheduler {
+public:
+    std::map<int, ThreadSchedule> threads;
+    std::map<int, int> refusals; // thread, error
+    int writes = 0;
+
+    std::optional<ThreadSchedule> read(int threadId) override {
+        const auto found = threads.find(threadId);
+        return found != threads.end() ? std::optional(found->second) : std::nullopt;
+    }
+    int write(int threadId, const ThreadSchedule& from, const ThreadSchedule& to) override {
+        ++writes;
+        EXPECT_EQ(threads.at(threadId), from);
+        if (const auto refused = refusals.find(threadId); refused != refusals.end())
+            return refused->second;
+        threads[threadId] = to;
+        return 0;
+    }
+};
+
+TEST(ThreadScheduleTest, AClassIsSetOnEveryThreadOrOnNone) {
+    const ThreadSchedule normal{SCHED_OTHER, 0, 0};
+    const ThreadSchedule realTime{SCHED_FIFO, 10, 0};
+    const ThreadSchedule high{SCHED_OTHER, 0, -15};
+    struct Case {
+        const char* what;
+        std::vector<ThreadSchedule> before;
+        std::map<int, int> refusals; // by position
+        std::uint32_t priorityClass;
+        bool changed;
+        std::vector<ThreadSchedule> after;
+    };
+    const Case cases[]{
+        {"all threads change",
+         {normal, normal},
+         {},
+         platform::HIGH_PRIORITY_CLASS,
+         true,
+         {high, high}},
+        {"a real-time thread is kept",
+         {normal, realTime},
+         {},
+         platform::HIGH_PRIORITY_CLASS,
+         true,
+         {high, realTime}},
+        {"the first thread refuses",
+         {normal, normal},
+         {{0, EACCES}},
+         platform::HIGH_PRIORITY_CLASS,
+         false,
+         {normal, normal}},
+        {"the last thread refuses: the others are put back",
+         {normal, realTime, normal, normal},
+         {{3, EPERM}},
+         platform::HIGH_PRIORITY_CLASS,
+         false,
+         {normal, realTime, normal, normal}},
+        {"a thread that ended meanwhile needs no change",
+         {normal, normal},
+         {{1, ESRCH}},
+         platform::HIGH_PRIORITY_CLASS,
+         true,
+         {high, normal}},
+        {"only real-time threads: nothing runs the class",
+         {realTime, realTime},
+         {},
+         platform::NORMAL_PRIORITY_CLASS,
+         false,
+         {realTime, realTime}},
+        {"only real-time threads already run realtime",
+         {realTime},
+         {},
+         platform::REALTIME_PRIORITY_CLASS,
+         true,
+         {realTime}},
+        {"the class it runs already",
+         {normal},
+         {},
+         platform::NORMAL_PRIORITY_CLASS,
+         true,
+         {normal}},
+        {"no threads left", {}, {}, platform::NORMAL_PRIORITY_CLASS, false, {}},
+    };
+    for (const Case& c : cases) {
+        FakeThreadScheduler scheduler;
+        std::vector<int> ids;
+        for (std::size_t i = 0; i < c.before.size(); ++i) {
+            const int id = 100 + static_cast<int>(i);
+            ids.push_back(id);
+            scheduler.threads[id] = c.before[i];
+        }
+        for (const auto& [position, error] : c.refusals)
+            scheduler.refusals[100 + position] = error;
+        ids.push_back(999); // ended before it was read
+        EXPECT_EQ(platform::setThreadsPriorityClass(scheduler, ids, c.priorityClass), c.changed)
+            << c.what;
+        std::vector<ThreadSchedule> after;
+        for (const auto& [id, schedule] : scheduler.threads)
+            after.push_back(schedule);
+        EXPECT_EQ(after, c.after) << c.what;
+    }
 }
 
 TEST(LinuxProcessTableFixtureTest, SnapshotListsProcessesAsProcessListersShowThem) {
@@ -271,21 +419,51 @@ TEST(DesktopIconIndexTest, FindsTheIconOfTheEntryThatStartsTheExecutable) {
     EXPECT_EQ(index.iconFor("/opt/noicon"), "");
 }
 
-// A child process of the test, killed and reaped when the object goes.
+struct Schedule {
+    int policy;
+    int priority;
+    int nice;
+    bool operator==(const Schedule&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Schedule& s) {
+    return out << "{policy " << s.policy << ", priority " << s.priority << ", nice " << s.nice
+               << "}";
+}
+
+// The start time a snapshot reads for a process; 0 when it is not running.
+std::uint64_t startTimeOf(std::uint32_t processId) {
+    for (const auto& entry : LinuxProcessTable().snapshot())
+        if (entry.processId == processId)
+            return entry.startTime;
+    return 0;
+}
+
+// A child process of the test, killed and reaped when the object goes. Options are those of
+// the child program (fifo, nobody); the constructor returns once the child has set them up.
 class Child {
 public:
-    explicit Child(int threads) {
-        const std::string count = std::to_string(threads);
-        char* argv[] = {const_cast<char*>(PROCESS_TEST_CHILD), const_cast<char*>(count.c_str()),
-                        nullptr};
-        if (posix_spawn(&pid_, PROCESS_TEST_CHILD, nullptr, nullptr, argv, environ) != 0)
+    explicit Child(int threads, std::vector<std::string> options = {}) {
+        std::vector<std::string> words{PROCESS_TEST_CHILD, std::to_string(threads)};
+        words.insert(words.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+        if (posix_spawn(&pid_, PROCESS_TEST_CHILD, &actions, nullptr, argv.data(), environ) != 0)
             pid_ = -1;
-        // Wait until every thread runs.
-        LinuxProcessTable table;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (pid_ > 0 && threadCount(table) != static_cast<std::uint32_t>(threads) &&
-               std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        posix_spawn_file_actions_destroy(&actions);
+        close(ready[1]);
+        pollfd readable{ready[0], POLLIN, 0};
+        char byte = 0;
+        if (pid_ > 0 && poll(&readable, 1, 10000) == 1) [[maybe_unused]]
+            const auto got = read(ready[0], &byte, 1);
+        close(ready[0]);
     }
     ~Child() {
         if (pid_ > 0 && !reaped_) {
@@ -293,6 +471,9 @@ public:
             waitpid(pid_, nullptr, 0);
         }
     }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
     std::uint32_t id() const { return static_cast<std::uint32_t>(pid_); }
     // The signal that ended the child; 0 when it has not ended within a few seconds.
     int waitForSignal() {
@@ -306,11 +487,39 @@ public:
         }
         return 0;
     }
+    // Running or sleeping: neither ended nor a zombie waiting to be reaped.
+    bool alive() const {
+        const char now = state();
+        return now != '?' && now != 'Z' && now != 'X';
+    }
+    char state() const {
+        const std::string stat = test::readFile(fs::path("/proc") / std::to_string(pid_) / "stat");
+        const auto close = stat.rfind(')');
+        return close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : '?';
+    }
     std::uint32_t threadCount(LinuxProcessTable& table) const {
         for (const auto& entry : table.snapshot())
             if (entry.processId == id())
                 return entry.threadCount;
         return 0;
+    }
+    // Policy (without flags), real-time priority and nice value of every thread, by thread id.
+    std::vector<Schedule> threadSchedules() const {
+        std::vector<pid_t> threads;
+        for (const auto& task :
+             fs::directory_iterator(fs::path("/proc") / std::to_string(pid_) / "task"))
+            threads.push_back(std::stoi(task.path().filename().string()));
+        std::sort(threads.begin(), threads.end());
+        std::vector<Schedule> schedules;
+        for (const pid_t thread : threads) {
+            sched_param param{};
+            sched_getparam(thread, &param);
+            errno = 0;
+            schedules.push_back({sched_getscheduler(thread) & ~SCHED_RESET_ON_FORK,
+                                 param.sched_priority,
+                                 getpriority(PRIO_PROCESS, static_cast<id_t>(thread))});
+        }
+        return schedules;
     }
     // The nice value of every thread.
     std::vector<int> threadNiceValues() const {
@@ -393,8 +602,8 @@ TEST_F(LiveProcessTest, TerminateEndsTheProcessAndFailsOnceItHasGone) {
     EXPECT_TRUE(item->Terminate());
     EXPECT_EQ(child.waitForSignal(), SIGKILL);
     EXPECT_FALSE(item->Terminate());
-    EXPECT_EQ(live.processes->terminate(child.id()), ProcessTable::NoSuchProcess);
-    EXPECT_EQ(live.processes->terminate(0), ProcessTable::NoSuchProcess);
+    EXPECT_EQ(live.processes->terminate(child.id(), 0), ProcessTable::NoSuchProcess);
+    EXPECT_EQ(live.processes->terminate(0, 0), ProcessTable::NoSuchProcess);
 }
 
 TEST_F(LiveProcessTest, TerminateIsDeniedForAnotherUsersProcess) {
@@ -402,7 +611,7 @@ TEST_F(LiveProcessTest, TerminateIsDeniedForAnotherUsersProcess) {
         list.Refresh();
         TProcessItem* init = find(1);
         ASSERT_NE(init, nullptr);
-        EXPECT_EQ(live.processes->terminate(1), ProcessTable::AccessDenied);
+        EXPECT_EQ(live.processes->terminate(1, startTimeOf(1)), ProcessTable::AccessDenied);
         EXPECT_FALSE(init->Terminate());
         return;
     }
@@ -414,13 +623,160 @@ TEST_F(LiveProcessTest, TerminateIsDeniedForAnotherUsersProcess) {
         if (setgid(65534) != 0 || setuid(65534) != 0)
             _exit(100);
         LinuxProcessTable table;
-        _exit(static_cast<int>(table.terminate(child.id())));
+        _exit(static_cast<int>(table.terminate(child.id(), startTimeOf(child.id()))));
     }
     int status = 0;
     waitpid(tryer, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ProcessTable::AccessDenied));
     EXPECT_EQ(kill(static_cast<pid_t>(child.id()), 0), 0); // still running
+}
+
+std::vector<Schedule> sorted(std::vector<Schedule> schedules) {
+    std::sort(schedules.begin(), schedules.end(), [](const Schedule& a, const Schedule& b) {
+        return std::tie(a.policy, a.priority, a.nice) < std::tie(b.policy, b.priority, b.nice);
+    });
+    return schedules;
+}
+
+// A sound server's or a browser's real-time threads must survive an ordinary class change.
+TEST_F(LiveProcessTest, RealTimeThreadsKeepTheirScheduleUnlessRealtimeIsChosen) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the child a SCHED_FIFO thread and to raise priorities";
+    const int ownNice = getpriority(PRIO_PROCESS, 0);
+    const Schedule realTime{SCHED_FIFO, 10, ownNice};
+    const std::pair<std::uint32_t, Schedule> cases[]{
+        {platform::BELOW_NORMAL_PRIORITY_CLASS, {SCHED_OTHER, 0, 5}},
+        {platform::HIGH_PRIORITY_CLASS, {SCHED_OTHER, 0, -15}},
+        {platform::IDLE_PRIORITY_CLASS, {SCHED_OTHER, 0, 19}},
+        {platform::REALTIME_PRIORITY_CLASS, {SCHED_RR, 1, ownNice}}, // FIFO 10 is not demoted
+    };
+    for (const auto& [priorityClass, ordinary] : cases) {
+        Child child(3, {"fifo"});
+        ASSERT_EQ(sorted(child.threadSchedules()),
+                  sorted({{SCHED_OTHER, 0, ownNice}, {SCHED_OTHER, 0, ownNice}, realTime}));
+        list.Refresh();
+        TProcessItem* item = find(child.id());
+        ASSERT_NE(item, nullptr);
+        item->SetPriority(priorityClass);
+        EXPECT_EQ(item->Priority(), priorityClass);
+        EXPECT_EQ(sorted(child.threadSchedules()), sorted({ordinary, ordinary, realTime}))
+            << PriorityToText(priorityClass);
+    }
+}
+
+// An unprivileged "High" is refused, and nothing of the process may have changed on the way.
+TEST_F(LiveProcessTest, RefusedClassChangeLeavesEveryThreadAsItWas) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a process of another user a SCHED_FIFO thread";
+    Child child(3, {"fifo", "nobody"});
+    const std::vector<Schedule> before = child.threadSchedules();
+    ASSERT_EQ(std::count_if(before.begin(), before.end(),
+                            [](const Schedule& s) { return s.policy == SCHED_FIFO; }),
+              1);
+    const pid_t setter = fork();
+    ASSERT_GE(setter, 0);
+    if (setter == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(100);
+        list.Refresh();
+        TProcessItem* item = find(child.id());
+        if (!item)
+            _exit(101);
+        const std::uint32_t was = item->Priority();
+        item->SetPriority(platform::HIGH_PRIORITY_CLASS);
+        _exit(item->Priority() == was ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(setter, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the record must say the change was refused";
+    EXPECT_EQ(child.threadSchedules(), before);
+}
+
+// A child that gets the given PID, or none when other processes keep taking it first.
+std::unique_ptr<Child> childWithPid(std::uint32_t processId) {
+    const int lastPid = open("/proc/sys/kernel/ns_last_pid", O_RDWR | O_CLOEXEC);
+    if (lastPid < 0)
+        return nullptr;
+    flock(lastPid, LOCK_EX); // the convention of the tools that pick PIDs this way
+    std::unique_ptr<Child> child;
+    for (int attempt = 0; attempt < 50 && !(child && child->id() == processId); ++attempt) {
+        child.reset();
+        const std::string previous = std::to_string(processId - 1);
+        if (pwrite(lastPid, previous.data(), previous.size(), 0) < 0)
+            break;
+        child = std::make_unique<Child>(1);
+    }
+    close(lastPid);
+    return child && child->id() == processId ? std::move(child) : nullptr;
+}
+
+// The PID of a listed process can be taken by a new one before the user's click.
+TEST_F(LiveProcessTest, RecycledPidIsNeitherEndedNorChanged) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to hand a PID on through ns_last_pid";
+    auto listed = std::make_unique<Child>(1);
+    list.Refresh();
+    TProcessItem* item = find(listed->id());
+    ASSERT_NE(item, nullptr);
+    const std::uint32_t processId = listed->id();
+    kill(static_cast<pid_t>(processId), SIGKILL);
+    ASSERT_EQ(listed->waitForSignal(), SIGKILL);
+    listed.reset();
+    const std::unique_ptr<Child> newcomer = childWithPid(processId);
+    if (!newcomer)
+        GTEST_SKIP() << "other processes kept taking the PID";
+    const int nice = getpriority(PRIO_PROCESS, processId);
+
+    const std::uint32_t was = item->Priority();
+    item->SetPriority(platform::IDLE_PRIORITY_CLASS);
+    EXPECT_EQ(item->Priority(), was);
+    EXPECT_EQ(getpriority(PRIO_PROCESS, processId), nice);
+    EXPECT_FALSE(item->Terminate());
+    EXPECT_TRUE(newcomer->alive());
+}
+
+// Processes that a signal cannot end must not be reported as ended.
+TEST_F(LiveProcessTest, EndingAnEndedOrUnkillableProcessFails) {
+    Child child(1);
+    list.Refresh();
+    TProcessItem* item = find(child.id());
+    ASSERT_NE(item, nullptr);
+    kill(static_cast<pid_t>(child.id()), SIGKILL);
+    for (int i = 0; i < 500 && child.state() != 'Z'; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(child.state(), 'Z');
+    EXPECT_FALSE(item->Terminate()); // ended, not yet reaped
+    ASSERT_EQ(child.waitForSignal(), SIGKILL);
+    EXPECT_FALSE(item->Terminate()); // gone
+
+    // Kernel threads ignore SIGKILL; root could send it and would be told they ended.
+    TProcessItem* kernelThread = find(2);
+    if (geteuid() == 0 && kernelThread && kernelThread->Name() == "[kthreadd]") {
+        EXPECT_FALSE(kernelThread->Terminate());
+    }
+}
+
+// Without root no PID can be handed on, but a start time that is not the process's own stands
+// for a process that has been replaced.
+TEST_F(LiveProcessTest, ActionsNeedTheStartTimeTheSnapshotRead) {
+    Child child(1);
+    LinuxProcessTable table;
+    const std::uint64_t startTime = startTimeOf(child.id());
+    ASSERT_NE(startTime, 0u);
+    const int nice = getpriority(PRIO_PROCESS, child.id());
+    const std::uint32_t lower =
+        nice < 19 ? platform::IDLE_PRIORITY_CLASS : platform::BELOW_NORMAL_PRIORITY_CLASS;
+    for (const std::uint64_t other : {startTime - 1, startTime + 1}) {
+        EXPECT_FALSE(table.setPriorityClass(child.id(), other, lower));
+        EXPECT_EQ(table.terminate(child.id(), other), ProcessTable::NoSuchProcess);
+    }
+    EXPECT_EQ(getpriority(PRIO_PROCESS, child.id()), nice);
+    EXPECT_TRUE(child.alive());
+    EXPECT_TRUE(table.setPriorityClass(child.id(), startTime, lower));
+    EXPECT_EQ(table.terminate(child.id(), startTime), ProcessTable::Ended);
+    EXPECT_EQ(child.waitForSignal(), SIGKILL);
 }
 
 } // namespace

@@ -174,6 +174,28 @@ TEST_F(ProcessListTest, TerminateRetriesWithTheDebugPrivilegeOnTheNtFamilyOnly) 
     EXPECT_EQ(table.privilegeCalls, std::vector<std::uint32_t>{11});
 }
 
+// Between a refresh and the user's click the listed process can end and its PID pass to another.
+TEST_F(ProcessListTest, ActionsNeverReachANewProcessThatTookTheListedPid) {
+    table.add(10, "/usr/bin/listed");
+    list.Refresh();
+    TProcessItem& listed = *find(10);
+    int notified = 0;
+    listed.OnPriorityChange = [&](TProcessItem&) { ++notified; };
+    auto& newcomer = table.reusePid(10, "/usr/bin/newcomer");
+    table.privilegeEnds.insert(10);
+
+    listed.SetPriority(platform::IDLE_PRIORITY_CLASS);
+    EXPECT_EQ(listed.Priority(), platform::NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(newcomer.priority, platform::NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(notified, 0);
+    for (TWindowsVersion version : {wvUnknown, wvWinVista}) {
+        list.SetWindowsVersion(version);
+        EXPECT_FALSE(listed.Terminate());
+    }
+    ASSERT_EQ(table.processes.size(), 1u);
+    EXPECT_EQ(table.processes[0].exeFile, "/usr/bin/newcomer");
+}
+
 TEST(PriorityToTextTest, NamesTheSixClassesAndNothingElse) {
     const std::vector<std::pair<std::uint32_t, std::string>> cases{
         {0x20, "Normal"},    {0x40, "Idle"},           {0x80, "High"},

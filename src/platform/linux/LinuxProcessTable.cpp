@@ -24,6 +24,12 @@ namespace brenvik::platform {
 namespace {
 
 constexpr std::uint32_t PF_KTHREAD = 0x00200000;
+constexpr int SchedDeadline = 6; // not named by glibc's headers
+
+bool isRealTime(int policy) {
+    const int base = policy & ~SCHED_RESET_ON_FORK;
+    return base == SCHED_FIFO || base == SCHED_RR || base == SchedDeadline;
+}
 
 std::uint64_t pageSize() {
     static const auto size = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
@@ -75,6 +81,50 @@ std::filesystem::path resolveProgram(const std::string& program) {
     return std::filesystem::weakly_canonical(found, error);
 }
 
+std::uint32_t errorCode(int error) {
+    return error == EPERM || error == EACCES ? ProcessTable::AccessDenied
+                                             : ProcessTable::NoSuchProcess;
+}
+
+// The kernel's own schedules, through the scheduling calls.
+class KernelThreadScheduler : public ThreadScheduler {
+public:
+    std::optional<ThreadSchedule> read(int threadId) override {
+        ThreadSchedule schedule;
+        schedule.policy = ::sched_getscheduler(threadId);
+        sched_param param{};
+        if (schedule.policy < 0 || ::sched_getparam(threadId, &param) != 0)
+            return std::nullopt;
+        schedule.priority = param.sched_priority;
+        errno = 0;
+        schedule.nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(threadId));
+        if (schedule.nice == -1 && errno != 0)
+            return std::nullopt;
+        return schedule;
+    }
+
+    int write(int threadId, const ThreadSchedule& from, const ThreadSchedule& to) override {
+        const bool policyChanges = from.policy != to.policy || from.priority != to.priority;
+        if (policyChanges && !setPolicy(threadId, to))
+            return errno;
+        if (from.nice != to.nice &&
+            ::setpriority(PRIO_PROCESS, static_cast<id_t>(threadId), to.nice) != 0) {
+            const int error = errno;
+            if (policyChanges)
+                setPolicy(threadId, from);
+            return error;
+        }
+        return 0;
+    }
+
+private:
+    static bool setPolicy(int threadId, const ThreadSchedule& schedule) {
+        sched_param param{};
+        param.sched_priority = schedule.priority;
+        return ::sched_setscheduler(threadId, schedule.policy, &param) == 0;
+    }
+};
+
 } // namespace
 
 bool parseProcStat(std::string_view text, ProcStat& stat) {
@@ -96,6 +146,9 @@ bool parseProcStat(std::string_view text, ProcStat& stat) {
         const std::string_view value = rest.substr(0, end);
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
         switch (++field) {
+        case 3:
+            stat.state = value.empty() ? '?' : value.front();
+            break;
         case 9:
             stat.flags = parseField<std::uint32_t>(value);
             break;
@@ -104,6 +157,9 @@ bool parseProcStat(std::string_view text, ProcStat& stat) {
             break;
         case 20:
             stat.threads = parseField<std::uint32_t>(value);
+            break;
+        case 22:
+            stat.startTime = parseField<std::uint64_t>(value);
             break;
         case 24:
             stat.residentPages = parseField<std::uint64_t>(value);
@@ -119,8 +175,7 @@ bool parseProcStat(std::string_view text, ProcStat& stat) {
 }
 
 std::uint32_t priorityClassFor(int policy, int nice) {
-    constexpr int SchedDeadline = 6;
-    if (policy == SCHED_FIFO || policy == SCHED_RR || policy == SchedDeadline)
+    if (isRealTime(policy))
         return REALTIME_PRIORITY_CLASS;
     if (policy == SCHED_IDLE)
         return IDLE_PRIORITY_CLASS;
@@ -152,6 +207,55 @@ std::optional<LinuxSchedule> scheduleFor(std::uint32_t priorityClass) {
     default:
         return std::nullopt;
     }
+}
+
+std::optional<ThreadSchedule> threadScheduleFor(const ThreadSchedule& current,
+                                                std::uint32_t priorityClass) {
+    const auto schedule = scheduleFor(priorityClass);
+    if (!schedule)
+        return std::nullopt;
+    const bool realTimeAsked = schedule->policy == SCHED_RR;
+    if (isRealTime(current.policy))
+        return realTimeAsked ? std::optional(current) : std::nullopt;
+    const int flags = current.policy & SCHED_RESET_ON_FORK;
+    const int base = current.policy & ~SCHED_RESET_ON_FORK;
+    if (realTimeAsked)
+        return ThreadSchedule{SCHED_RR | flags, 1, current.nice};
+    const bool keepsPolicy =
+        base == SCHED_BATCH || (base == SCHED_IDLE && priorityClass == IDLE_PRIORITY_CLASS);
+    return ThreadSchedule{(keepsPolicy ? base : SCHED_OTHER) | flags, 0, schedule->nice};
+}
+
+bool setThreadsPriorityClass(ThreadScheduler& scheduler, const std::vector<int>& threadIds,
+                             std::uint32_t priorityClass) {
+    struct Change {
+        int threadId;
+        ThreadSchedule before;
+        ThreadSchedule after;
+    };
+    std::vector<Change> changes;
+    bool runsTheClass = false;
+    for (const int threadId : threadIds) {
+        const auto current = scheduler.read(threadId);
+        if (!current)
+            continue; // ended meanwhile: nothing to change
+        const auto target = threadScheduleFor(*current, priorityClass);
+        if (!target)
+            continue;
+        runsTheClass = true;
+        if (*target == *current)
+            continue;
+        const int error = scheduler.write(threadId, *current, *target);
+        if (error == 0) {
+            changes.push_back({threadId, *current, *target});
+        } else if (error != ESRCH) {
+            // Half a change would leave the process in a state nobody asked for.
+            for (auto change = changes.rbegin(); change != changes.rend(); ++change)
+                scheduler.write(change->threadId, change->after, change->before);
+            return false;
+        }
+    }
+    return runsTheClass;
 }
 
 DesktopIconIndex::DesktopIconIndex(const std::vector<std::filesystem::path>& applicationDirs) {
@@ -283,7 +387,7 @@ std::vector<ProcessEntry> LinuxProcessTable::snapshot() {
         // A process that ends while we read it has no stat any more: it is simply not listed.
         if (!readProcFile(processId, "stat") || !parseProcStat(buffer_, stat))
             continue;
-        ProcessEntry entry{processId, stat.threads, {}};
+        ProcessEntry entry{processId, stat.threads, {}, stat.startTime};
         snapshotFigures_[processId] = {priorityClassFor(stat.policy, stat.nice),
                                        stat.residentPages * pageSize(), true, true};
         if (!(stat.flags & PF_KTHREAD))
@@ -314,37 +418,35 @@ std::uint32_t LinuxProcessTable::priorityClass(std::uint32_t processId) {
     return priorityClassFor(stat.policy, stat.nice);
 }
 
-bool LinuxProcessTable::setPriorityClass(std::uint32_t processId, std::uint32_t priorityClass) {
-    const auto schedule = scheduleFor(priorityClass);
-    if (!schedule || processId == 0 || processId > INT_MAX)
-        return false;
-    // Nice values and policies belong to threads on Linux; a class is the whole process's.
+std::vector<int> LinuxProcessTable::threadIds(std::uint32_t processId) {
+    std::vector<int> threads;
     const int tasksFd =
         ::openat(rootFd_, relativePath(processId, "task"), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* tasks = tasksFd >= 0 ? ::fdopendir(tasksFd) : nullptr;
-    if (!tasks && tasksFd >= 0)
-        ::close(tasksFd);
-    if (!tasks)
-        return false;
-    bool changed = false;
-    bool refused = false;
-    while (const dirent* item = ::readdir(tasks)) {
-        const std::uint32_t threadId = processIdOf(item->d_name);
-        if (threadId == 0)
-            continue;
-        const auto tid = static_cast<pid_t>(threadId);
-        sched_param param{};
-        param.sched_priority = schedule->policy == SCHED_RR ? 1 : 0;
-        bool done = ::sched_setscheduler(tid, schedule->policy, &param) == 0;
-        if (done && schedule->policy == SCHED_OTHER)
-            done = ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), schedule->nice) == 0;
-        if (done)
-            changed = true;
-        else if (errno != ESRCH) // a thread that ended meanwhile needs no change
-            refused = true;
+    if (!tasks) {
+        if (tasksFd >= 0)
+            ::close(tasksFd);
+        return threads;
     }
+    while (const dirent* item = ::readdir(tasks))
+        if (const std::uint32_t threadId = processIdOf(item->d_name);
+            threadId != 0 && threadId <= INT_MAX)
+            threads.push_back(static_cast<int>(threadId));
     ::closedir(tasks);
-    return changed && !refused;
+    return threads;
+}
+
+bool LinuxProcessTable::setPriorityClass(std::uint32_t processId, std::uint64_t startTime,
+                                         std::uint32_t priorityClass) {
+    if (!scheduleFor(priorityClass))
+        return false;
+    UniqueFd process;
+    ProcStat stat;
+    if (openListed(processId, startTime, process, stat) != 0)
+        return false;
+    // Nice values and policies belong to threads on Linux; a class is the whole process's.
+    KernelThreadScheduler scheduler;
+    return setThreadsPriorityClass(scheduler, threadIds(processId), priorityClass);
 }
 
 std::uint64_t LinuxProcessTable::memoryUsage(std::uint32_t processId) {
@@ -362,25 +464,40 @@ std::uint64_t LinuxProcessTable::memoryUsage(std::uint32_t processId) {
     return parseField<std::uint64_t>(text.substr(space + 1)) * pageSize();
 }
 
-std::uint32_t LinuxProcessTable::terminate(std::uint32_t processId) {
+std::uint32_t LinuxProcessTable::openListed(std::uint32_t processId, std::uint64_t startTime,
+                                            UniqueFd& process, ProcStat& stat) {
     // Zero and values beyond pid_t would name process groups or nothing at all.
     if (processId == 0 || processId > INT_MAX)
         return ProcessTable::NoSuchProcess;
-    const auto errorCode = [](int error) {
-        return error == EPERM || error == EACCES ? ProcessTable::AccessDenied
-                                                 : ProcessTable::NoSuchProcess;
-    };
-    // Once the process is open, the signal reaches that process even if its PID is reused.
-    const long fd = ::syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0);
-    if (fd < 0)
+    process.reset(static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0)));
+    if (!process)
         return errorCode(errno);
-    const long sent = ::syscall(SYS_pidfd_send_signal, static_cast<int>(fd), SIGKILL, nullptr, 0);
-    const int error = errno;
-    ::close(static_cast<int>(fd));
-    return sent == 0 ? ProcessTable::Ended : errorCode(error);
+    // The open process keeps its PID until it ends, so a stat read now is either its own or,
+    // should it have ended meanwhile, another's with another start time.
+    if (!readProcFile(processId, "stat") || !parseProcStat(buffer_, stat) ||
+        stat.startTime != startTime)
+        return ProcessTable::NoSuchProcess;
+    // A zombie has ended already; only its parent's wait is missing.
+    if (stat.state == 'Z' || stat.state == 'X')
+        return ProcessTable::NoSuchProcess;
+    return 0;
 }
 
-bool LinuxProcessTable::terminateWithDebugPrivilege(std::uint32_t) {
+std::uint32_t LinuxProcessTable::terminate(std::uint32_t processId, std::uint64_t startTime) {
+    UniqueFd process;
+    ProcStat stat;
+    if (const std::uint32_t error = openListed(processId, startTime, process, stat); error != 0)
+        return error;
+    // Kernel threads and the init process ignore SIGKILL: the signal would be "sent" and the
+    // process would go on running.
+    if ((stat.flags & PF_KTHREAD) || processId == 1)
+        return ProcessTable::AccessDenied;
+    if (::syscall(SYS_pidfd_send_signal, process.get(), SIGKILL, nullptr, 0) != 0)
+        return errorCode(errno);
+    return ProcessTable::Ended;
+}
+
+bool LinuxProcessTable::terminateWithDebugPrivilege(std::uint32_t, std::uint64_t) {
     // The kernel decides by credentials alone; there is no privilege to take for a retry.
     return false;
 }
