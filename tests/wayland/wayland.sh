@@ -134,20 +134,30 @@ shot() { # a picture of weston's output; prints its file
   import -window "$output_window" "$file" 2>/dev/null
   echo "$file"
 }
-# Off weston's output, so that weston draws no pointer over it.
-park_pointer() { xdotool mousemove --window "$output_window" 1100 800; sleep 0.3; }
-# X Y W H of the program's window on weston's output: all that differs from the plain background.
-geometry() {
-  park_pointer
+# X Y W H of the program's window on weston's output: what differs from the plain background.
+# Weston draws its own pointer on the output, so the box is taken twice, with the pointer in
+# opposite corners, and the pointer's part is what the two boxes do not share.
+box_with_pointer_at() { # X Y
+  xdotool mousemove --window "$output_window" "$1" "$2"
+  sleep 0.3
   convert "$(shot)" -fuzz 3% -trim -format '%X %Y %w %h' info: | tr -d '+'
+}
+geometry() {
+  local ax ay aw ah bx by bw bh
+  read -r ax ay aw ah < <(box_with_pointer_at 0 0)
+  read -r bx by bw bh < <(box_with_pointer_at 1023 767)
+  local left=$((ax > bx ? ax : bx)) top=$((ay > by ? ay : by))
+  local right=$((ax + aw < bx + bw ? ax + aw : bx + bw))
+  local bottom=$((ay + ah < by + bh ? ay + ah : by + bh))
+  echo "$left $top $((right - left)) $((bottom - top))"
 }
 wait_window() {
   wait_for 60 window_shown || die "the main window was not made"
   local x y w h
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 15); do
     read -r x y w h < <(geometry)
     [ "$w $h" = "774 596" ] && return 0
-    sleep 0.2
+    sleep 0.5
   done
   die "weston's output does not show the 774 x 596 window (saw $w x $h at $x,$y)"
 }
