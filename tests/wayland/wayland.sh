@@ -19,8 +19,7 @@ skip() {
   exit 77
 }
 command -v weston >/dev/null || skip "weston is not installed (scripts/setup.sh installs it)"
-qt_plugins=$(dirname "$(find /usr/lib -path '*qt6/plugins/platforms/libqwayland-generic.so' -print -quit 2>/dev/null)")
-[ -n "$qt_plugins" ] && [ "$qt_plugins" != . ] ||
+compgen -G '/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so' >/dev/null ||
   skip "Qt's wayland platform is not installed (qt6-wayland; scripts/setup.sh installs it)"
 command -v wl-paste >/dev/null || skip "wl-clipboard is not installed (scripts/setup.sh installs it)"
 
