@@ -52,10 +52,14 @@ panel-position=none
 EOF
 
 pids=()
+alive() { kill -0 "$1" 2>/dev/null && [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do
-    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  # The newest first: the program ends before the compositor it is a client of.
+  local i pid
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    pid=${pids[i]}
+    kill "$pid" 2>/dev/null
+    for _ in $(seq 1 50); do alive "$pid" || break; sleep 0.1; done
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
   done
@@ -118,7 +122,7 @@ start_app() {
 # The main window: a toplevel titled "Brenvik" that was configured and given a picture.
 window_made() { grep -q 'xdg_toplevel@[0-9]*\.set_title("Brenvik")' "$work/brenvik.log"; }
 window_shown() { window_made && grep -q 'wl_surface@[0-9]*\.attach(wl_buffer@' "$work/brenvik.log"; }
-running() { kill -0 "$app" 2>/dev/null && [ "$(awk '{ print $3 }' "/proc/$app/stat")" != Z ]; }
+running() { alive "$app"; }
 wait_ended() { # the program ended by itself and was reaped
   wait_for "${1:-30}" bash -c "! kill -0 $app 2>/dev/null || grep -q '^State:.*Z' /proc/$app/status" ||
     return 1
