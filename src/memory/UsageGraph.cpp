@@ -9,8 +9,6 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
-#include <QThread>
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -196,8 +194,9 @@ void UsageGraph::ensureCanvas() {
 }
 
 void UsageGraph::mouseReleaseEvent(QMouseEvent* event) {
+    // The event's own position: on Wayland the cursor's screen position is not known to programs.
     if (event->button() == Qt::RightButton)
-        menu_->popup(QCursor::pos());
+        menu_->popup(event->globalPosition().toPoint());
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -206,18 +205,14 @@ void UsageGraph::setClipboardWriter(std::function<bool(const QImage&)> writer) {
 }
 
 void UsageGraph::copyToClipboard() {
-    QWidget* top = window();
-    top->repaint();
-    // Whatever covers the graph on screen a moment later is part of the copy, as the user sees it.
-    QThread::msleep(500);
-    QScreen* screen = top->screen();
-    const QPoint offset = mapTo(top, QPoint(0, 0));
-    const QImage shot =
-        screen == nullptr
-            ? QImage()
-            : screen->grabWindow(top->winId(), offset.x(), offset.y(), width(), height()).toImage();
+    // The graph paints its own picture rather than reading the screen: a Wayland compositor hands
+    // no screen pixels to programs, and a graph partly off-screen or covered still copies whole.
+    // One picture pixel per graph pixel, whatever the display's scale.
+    QImage picture(size(), QImage::Format_RGB32);
+    if (!picture.isNull())
+        render(&picture);
     const auto& writer = clipboardWriter();
-    if (!(writer ? writer(shot) : writeSystemClipboard(shot)))
+    if (picture.isNull() || !(writer ? writer(picture) : writeSystemClipboard(picture)))
         throw std::runtime_error("Cannot open clipboard");
 }
 

@@ -3,7 +3,7 @@
 // A scrolling usage graph: black scope with a green grid, a red base line and a bright green
 // trace. Callers only set the current value; the graph samples it on its own one-second clock,
 // moving 2 pixels per step and keeping one history value per pixel column in a ring. A right
-// click offers "&Copy to Clipboard", which puts the graph as shown on screen on the clipboard.
+// click offers "&Copy to Clipboard", which puts the graph's own picture on the clipboard.
 
 #include <QImage>
 #include <QTimer>
@@ -54,9 +54,9 @@ public:
     // The right-click menu and its one item.
     QMenu* contextMenu() const { return menu_; }
     QAction* copyAction() const { return copyAction_; }
-    // Repaints the window, waits 500 ms, grabs the graph's rectangle from the screen and puts
-    // exactly that picture on the clipboard. Throws std::runtime_error("Cannot open clipboard")
-    // when the clipboard cannot take it.
+    // Puts the graph's own picture, exactly as wide and high as the graph, on the clipboard.
+    // Throws std::runtime_error("Cannot open clipboard") when the picture cannot be made or the
+    // clipboard does not take it.
     void copyToClipboard();
     // Replaces the system clipboard for tests (an empty function restores it); the writer answers
     // false when the clipboard cannot be opened.
