@@ -425,7 +425,7 @@ TStoreSaveResult saveStoreFile(const std::filesystem::path& path,
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (!platform::replaceFile(path, text, mode)) {
         result.problem =
-            "cannot replace " + path.string() + ": " + std::generic_category().message(errno);
+            "cannot write " + path.string() + ": " + std::generic_category().message(errno);
         return result;
     }
     result.saved = true;

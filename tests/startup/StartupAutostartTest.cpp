@@ -161,10 +161,12 @@ TEST_F(StartupAutostartTest, SystemEntryIsMaskedByAUserOverrideAndNeverWritten) 
     const auto mask = linesOf(test::readFile(userFolder / "xdg-user-dirs.desktop"));
     EXPECT_NE(std::find(mask.begin(), mask.end(), "Hidden=true"), mask.end());
     EXPECT_EQ(test::readFile(systemFolder / "xdg-user-dirs.desktop"), text);
-    // The mask is no entry of the user's own.
+    // The mask is no entry of the user's own; it records the system entry as disabled.
     TStartupList rescanned;
     rescanned.ScanRegistry();
-    EXPECT_EQ(find(rescanned, "xdg-user-dirs"), nullptr);
+    ASSERT_EQ(rescanned.Count(), 1);
+    EXPECT_FALSE(rescanned.Items(0)->Enabled());
+    EXPECT_EQ(rescanned.Items(0)->Location(), test::MachineRun);
 
     entry->SetEnabled(true);
     EXPECT_TRUE(entry->IsValuePresent());

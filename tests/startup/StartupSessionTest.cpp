@@ -95,6 +95,7 @@ std::map<std::string, Unit> generatedUnits(const fs::path& out) {
         if (!name.starts_with("app-") || !name.ends_with("@autostart.service"))
             continue;
         Unit unit;
+        fs::path source; // the entry, whose file name is the id (the unit's name is escaped)
         std::istringstream lines(test::readFile(file.path()));
         for (std::string line; std::getline(lines, line);) {
             if (line.starts_with("ExecStart=:"))
@@ -104,14 +105,13 @@ std::map<std::string, Unit> generatedUnits(const fs::path& out) {
                     runProgram(unitWords(line.substr(std::string_view("ExecCondition=").size()))) ==
                     0;
             if (line.starts_with("SourcePath=")) {
-                const auto entry = platform::DesktopEntry::parse(
-                    test::readFile(line.substr(std::string_view("SourcePath=").size())));
+                source = line.substr(std::string_view("SourcePath=").size());
+                const auto entry = platform::DesktopEntry::parse(test::readFile(source));
                 unit.gnomeOff =
                     !entry.boolean("Desktop Entry", "X-GNOME-Autostart-enabled").value_or(true);
             }
         }
-        units[name.substr(4, name.size() - 4 - std::string_view("@autostart.service").size())] =
-            unit;
+        units[source.stem().string()] = unit;
     }
     return units;
 }
