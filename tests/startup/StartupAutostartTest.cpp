@@ -256,11 +256,13 @@ TEST_F(StartupAutostartTest, ProgramAndCtlAgreeInEitherOrderOfSaving) {
         }
         TStartupList program;
         start(program);
-        if (c.programSavesFirst)
+        if (c.programSavesFirst) {
             ASSERT_TRUE(program.SaveToFile(store).saved);
+        }
         ASSERT_EQ(ctl(c.ctl), 0) << ctlErr.str();
-        if (!c.programSavesFirst)
+        if (!c.programSavesFirst) {
             ASSERT_TRUE(program.SaveToFile(store).saved);
+        }
 
         const auto rows = programRows();
         EXPECT_EQ(rows, ctlRows());

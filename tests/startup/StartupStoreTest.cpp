@@ -423,9 +423,10 @@ TEST_F(StartupStoreFileTest, FailedSaveKeepsTheOldFileAndSaysWhy) {
     EXPECT_NE(result.problem.find("cannot write"), std::string::npos) << result.problem;
     EXPECT_EQ(test::readFile(store), "old contents");
     for (const auto& entry : std::filesystem::directory_iterator(home.root()))
-        if (entry.path().filename() != "startup.dat.lock")
+        if (entry.path().filename() != "startup.dat.lock") {
             EXPECT_EQ(entry.path().filename().string().find("startup.dat."), std::string::npos)
                 << entry.path();
+        }
 }
 
 TEST_F(StartupStoreFileTest, StoreLivesInTheProgramFolderWhenWritableElseInTheDataFolder) {
