@@ -8,7 +8,7 @@ ifneq ($(CI),)
 CMAKE_FLAGS += -DBRENVIK_WERROR=ON
 endif
 
-.PHONY: all setup configure build run test bench tsan asan fuzz format package clean
+.PHONY: all setup configure build run test bench tsan asan fuzz stress format package clean
 
 all: build
 
@@ -53,6 +53,12 @@ asan: setup
 fuzz:
 	@scripts/setup.sh --fuzz
 	@scripts/fuzz.sh build-fuzz
+
+# brenvikctl killed at random moments of its startup commands, a few hundred times.
+STRESS_RUNS ?= 300
+stress: configure
+	@cmake --build $(BUILD) --target brenvikctl
+	@tests/startup/kill-stress.sh $(BUILD)/brenvikctl $(STRESS_RUNS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -497,7 +497,11 @@ void TMainForm::FormCloseQuery() {
 
 void TMainForm::saveForSessionEnd() {
     // Quietly: the close sequence that follows a completed session end saves again and warns.
-    saveStartupList();
+    // A save that took in another copy's changes may have dropped entries that rows showed.
+    if (saveStartupList().merged) {
+        startupPage_->setStartupList(startupList_.get());
+        startupPage_->RefreshStartupList();
+    }
 }
 
 TStoreSaveResult TMainForm::saveStartupList() {

@@ -38,7 +38,7 @@ TStoreLoadResult loadAndRefresh(TStartupList& list, std::ostream& err) {
     if (!loaded.keptAside.empty())
         err << "brenvikctl: the damaged file was copied to " << loaded.keptAside.string() << '\n';
     for (int i = 0; i < list.Count();) {
-        if (list.Items(i)->Enabled() && !list.Items(i)->IsValuePresent())
+        if (list.Items(i)->Enabled() && !list.Items(i)->IsValueCurrent())
             list.Delete(i);
         else
             ++i;

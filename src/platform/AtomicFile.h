@@ -3,6 +3,7 @@
 // Small POSIX file helpers shared by the stored hives and the autostart entries: an owned file
 // descriptor, whole-file reads, and a replacement that readers see either whole or not at all.
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,6 +32,18 @@ private:
     int fd_ = -1;
 };
 
+// An advisory lock (flock) on "<file>.lock", held while the object lives, that serialises the
+// read-modify-write of a file between processes. Its folder is made when missing; false when the
+// lock file cannot be opened (the caller goes on unlocked).
+class FileLock {
+public:
+    explicit FileLock(const std::filesystem::path& file);
+    explicit operator bool() const { return static_cast<bool>(fd_); }
+
+private:
+    UniqueFd fd_; // closing it releases the lock
+};
+
 // Reads the whole of an open file from its start; nullopt on a read error or when it holds more
 // than `limit` bytes.
 std::optional<std::string> readAll(int fd, std::size_t limit);
@@ -47,11 +60,19 @@ bool makePrivateFolders(const std::filesystem::path& folder);
 // link cannot be read.
 std::optional<std::filesystem::path> replacementTarget(const std::filesystem::path& path);
 
-// Replaces the file at `path` with `text`: writes a temporary file in the same folder, flushes it
-// to disk, renames it over `path` and flushes the folder, so that after a crash the file is
-// either the old one or the new one. On failure the old file is untouched and the temporary file
-// is removed. On success returns the new file, still open for reading.
+// Replaces the file at `path` with `text`: writes an unnamed file in the same folder (a named
+// temporary file where the file system cannot make unnamed ones), flushes it to disk, renames it
+// over `path` and flushes the folder, so that after a crash the file is either the old one or the
+// new one. On failure the old file is untouched and the temporary file is removed. On success
+// returns the new file, still open for reading, and removes temporary siblings that earlier saves
+// killed mid-way left behind (older than StaleTemporaryAge, so a save in progress keeps its own).
 std::optional<UniqueFd> replaceFile(const std::filesystem::path& path, std::string_view text,
                                     mode_t mode);
+
+inline constexpr std::chrono::seconds StaleTemporaryAge{30};
+
+// Removes the temporary siblings of `path` (".<name>.XXXXXX") that are at least `olderThan` old.
+// A caller that holds the lock serialising every save of `path` may pass zero.
+void removeStaleTemporaries(const std::filesystem::path& path, std::chrono::seconds olderThan);
 
 } // namespace brenvik::platform

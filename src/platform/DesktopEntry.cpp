@@ -317,11 +317,23 @@ std::string quoteExecArgument(std::string_view argument) {
     return quoted;
 }
 
+bool isFieldCode(std::string_view argument) {
+    static constexpr std::string_view letters = "fFuUdDnNickvm";
+    return argument.size() == 2 && argument[0] == '%' &&
+           letters.find(argument[1]) != std::string_view::npos;
+}
+
 std::string joinExec(const std::vector<std::string>& arguments) {
     std::string exec;
     for (const auto& argument : arguments) {
         if (!exec.empty())
             exec += ' ';
+        // A field code the launcher fills in (or drops) stays one; any other percent sign is
+        // a literal one.
+        if (isFieldCode(argument)) {
+            exec += argument;
+            continue;
+        }
         std::string doubled;
         for (char c : argument) {
             doubled += c;

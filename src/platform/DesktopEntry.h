@@ -70,8 +70,10 @@ std::string escapeDesktopString(std::string_view value);
 // double-quote quoting; "%%" becomes "%" and other field codes stay as written. Nullopt when a
 // quote is not closed.
 std::optional<std::vector<std::string>> splitExec(std::string_view exec);
+// Whether an argument is a whole field code ("%U", "%f", ...), which a launcher expands or drops.
+bool isFieldCode(std::string_view argument);
 // The Exec command line of `arguments` (before string escaping): an argument with a reserved
-// character is double-quoted, "%" is doubled.
+// character is double-quoted; a whole field code stays as it is, any other "%" is doubled.
 std::string joinExec(const std::vector<std::string>& arguments);
 // One argument quoted as the command line needs it (without doubling "%").
 std::string quoteExecArgument(std::string_view argument);

@@ -31,6 +31,15 @@ LONG KeyProvider::setValue(std::string_view, const RegValue&) {
 LONG KeyProvider::deleteValue(std::string_view) {
     return ERROR_ACCESS_DENIED;
 }
+LONG KeyProvider::disableValue(std::string_view name) {
+    return deleteValue(name);
+}
+std::vector<std::pair<std::string, RegValue>> KeyProvider::disabledValues() {
+    return {};
+}
+LONG KeyProvider::forgetDisabledValue(std::string_view) {
+    return ERROR_SUCCESS;
+}
 
 void Hive::read(const std::function<void(const Keys&)>& read) {
     std::lock_guard lock(mutex_);
@@ -267,6 +276,34 @@ LONG Registry::deleteValue(HKEY key, std::string_view name) {
         return true;
     });
     return saved != ERROR_SUCCESS ? saved : result;
+}
+
+LONG Registry::disableValue(HKEY key, std::string_view name) {
+    const auto open = lookup(key);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if (auto provider = providerFor(open->root, open->path))
+        return provider->disableValue(name);
+    return deleteValue(key, name);
+}
+
+LONG Registry::disabledValues(HKEY key, std::vector<std::pair<std::string, RegValue>>& values) {
+    values.clear();
+    const auto open = lookup(key);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if (auto provider = providerFor(open->root, open->path))
+        values = provider->disabledValues();
+    return ERROR_SUCCESS;
+}
+
+LONG Registry::forgetDisabledValue(HKEY key, std::string_view name) {
+    const auto open = lookup(key);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if (auto provider = providerFor(open->root, open->path))
+        return provider->forgetDisabledValue(name);
+    return ERROR_SUCCESS;
 }
 
 LONG Registry::valueNames(HKEY key, std::vector<std::string>& names) {

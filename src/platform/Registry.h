@@ -64,6 +64,12 @@ public:
     virtual std::optional<RegValue> value(std::string_view name) = 0;
     virtual LONG setValue(std::string_view name, const RegValue& value);
     virtual LONG deleteValue(std::string_view name);
+    // Deletes a value the user disabled. A key that can remember such values keeps a record of
+    // it (listed by disabledValues until forgotten or written again); others just delete it.
+    virtual LONG disableValue(std::string_view name);
+    virtual std::vector<std::pair<std::string, RegValue>> disabledValues();
+    // Drops the record of a disabled value; a value of that name that is present stays as it is.
+    virtual LONG forgetDisabledValue(std::string_view name);
 };
 
 // The stored keys of one root: key path (backslash-separated, without leading backslash, compared
@@ -109,6 +115,11 @@ public:
     LONG queryValue(HKEY key, std::string_view name, RegValue& value);
     LONG setValue(HKEY key, std::string_view name, const RegValue& value);
     LONG deleteValue(HKEY key, std::string_view name);
+    // The disabled values of a live key (see KeyProvider); a stored key keeps none, so there
+    // disabling is deleting.
+    LONG disableValue(HKEY key, std::string_view name);
+    LONG disabledValues(HKEY key, std::vector<std::pair<std::string, RegValue>>& values);
+    LONG forgetDisabledValue(HKEY key, std::string_view name);
     // Value names in a stable order: the order in which they were first written.
     LONG valueNames(HKEY key, std::vector<std::string>& names);
     LONG subKeyNames(HKEY key, std::vector<std::string>& names);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,8 +110,14 @@ public:
 
     // Whether the entry's value exists in its key as a string value.
     bool IsValuePresent() const;
+    // Whether the value is present and still says this entry's command line (letters a to z
+    // folded). An active entry whose value has gone or now says another command is out of date:
+    // the refresh drops it and the scan lists the value as it is now.
+    bool IsValueCurrent() const;
 
 private:
+    friend class TStartupList; // takes another copy's flag from the store file, without effect
+
     bool FEnabled = false;
     std::string FName;
     std::string FCommandLine;
@@ -131,6 +138,14 @@ struct TStoreLoadResult {
 struct TStoreSaveResult {
     bool saved = false;
     std::string problem;
+    bool merged = false; // another copy's changes were taken into the list first
+};
+
+// What the store file said about one entry when this list last read or wrote it.
+struct TStoredState {
+    std::string identity; // name, command line and location, letters a to z folded
+    bool enabled = false;
+    friend bool operator==(const TStoredState&, const TStoredState&) = default;
 };
 
 // The owning, ordered list of entries: those read from the store file first, in file order, then
@@ -153,25 +168,38 @@ public:
     void Delete(int index);
     void Clear();
 
-    // Reads the values of the five sources and appends the entries not yet in the list.
+    // Reads the values of the five sources and appends the entries not yet in the list; then
+    // the values a source remembers as disabled (see platform::Registry::disabledValues) that
+    // have no disabled entry of that name and location yet, as disabled entries.
     void ScanRegistry();
     // Whether an entry has the same name, command line and location, with letters a to z folded.
     bool Contains(std::string_view name, std::string_view commandLine,
                   std::string_view location) const;
     bool Contains(const TStartupItem& item) const;
-    // Deletes the entry's registry value, then takes it out of the list and destroys it.
+    // Deletes the registry value of an active entry (a disabled one has none: a value of the same
+    // name belongs to another entry and is left alone) and any record of it as disabled, then
+    // takes the entry out of the list and destroys it.
     void Remove(TStartupItem* item);
 
     // A missing file leaves the list as it is. A damaged one keeps the entries read before the
     // damage and is copied aside so that the next save does not lose it.
     TStoreLoadResult LoadFromFile(const std::filesystem::path& path);
-    // Replaces the file atomically; when that fails the old file stays as it was.
-    TStoreSaveResult SaveToFile(const std::filesystem::path& path) const;
+    // Replaces the file atomically under a lock; when that fails the old file stays as it was.
+    // When this list was read from the same file and another copy has saved it since, that
+    // copy's changes are merged into the list first: an entry it added, disabled, enabled or
+    // forgot, and that this list did not change meanwhile, takes its state.
+    TStoreSaveResult SaveToFile(const std::filesystem::path& path);
 
 private:
     void ScanKey(platform::TRegistry& registry, const TStartupSource& source);
+    void AddDisabledValues(const TStartupSource& source);
+    std::vector<TStoredState> StoredStates() const;
+    bool MergeWithFile(const std::filesystem::path& path);
 
     std::vector<std::unique_ptr<TStartupItem>> items_;
+    // The file this list was last read from or written to, and what it said then.
+    std::filesystem::path storePath_;
+    std::optional<std::vector<TStoredState>> stored_;
 };
 
 } // namespace brenvik

@@ -193,7 +193,7 @@ void StartupPage::RefreshStartupList() {
         return;
     for (int i = 0; i < list_->Count();) {
         TStartupItem* entry = list_->Items(i);
-        if (entry->Enabled() && !entry->IsValuePresent()) {
+        if (entry->Enabled() && !entry->IsValueCurrent()) {
             if (StartupRow* row = rowOf(entry))
                 deleteRow(row);
             list_->Delete(i);

@@ -1,12 +1,12 @@
 #include "startup/StartupStore.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
 #include "platform/SystemStatus.h"
 #include "platform/XdgPaths.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <system_error>
@@ -414,57 +414,19 @@ std::filesystem::path keepDamagedStoreAside(const std::filesystem::path& path) {
     return {};
 }
 
-namespace {
-
-std::string systemError(const std::string& what, int code) {
-    return what + ": " + std::generic_category().message(code);
-}
-
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-} // namespace
-
 TStoreSaveResult saveStoreFile(const std::filesystem::path& path,
                                std::span<const std::uint8_t> bytes) {
     TStoreSaveResult result;
     std::error_code error;
     std::filesystem::create_directories(path.parent_path(), error);
-    std::string temporary = path.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        result.problem = systemError("cannot create a file next to " + path.string(), errno);
-        return result;
-    }
     // The replacement keeps the old file's permissions; a first file gets the usual ones.
     struct stat old {};
-    ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    if (::close(fd) != 0 || !written) {
-        result.problem = systemError("cannot write " + temporary, written ? errno : writeError);
-        ::unlink(temporary.c_str());
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (!platform::replaceFile(path, text, mode)) {
+        result.problem =
+            "cannot write " + path.string() + ": " + std::generic_category().message(errno);
         return result;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        result.problem = systemError("cannot replace " + path.string(), errno);
-        ::unlink(temporary.c_str());
-        return result;
-    }
-    // The rename itself reaches the disk with the folder.
-    const int folder = ::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
     }
     result.saved = true;
     return result;

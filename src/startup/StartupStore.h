@@ -48,8 +48,8 @@ TStoreContents decodeStartupStore(std::span<const std::uint8_t> bytes);
 // exist; returns the copy's path, empty when no copy could be made.
 std::filesystem::path keepDamagedStoreAside(const std::filesystem::path& path);
 
-// Writes a temporary file next to the target, flushes it to disk and renames it over the target,
-// so that a crash or a full disk never leaves a truncated file. On failure the target is unchanged.
+// Replaces the target atomically (platform::replaceFile), so that a crash or a full disk never
+// leaves a truncated file. On failure the target is unchanged.
 TStoreSaveResult saveStoreFile(const std::filesystem::path& path,
                                std::span<const std::uint8_t> bytes);
 

@@ -34,6 +34,9 @@ protected:
     UserAutostartKey userKey{user};
     SystemAutostartKey systemKey{user, {system, vendor}};
 
+    // OnlyShowIn and NotShowIn are read against the session's desktops.
+    AutostartKeysTest() { home.setEnv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME"); }
+
     static std::optional<std::string> data(KeyProvider& key, std::string_view name) {
         auto value = key.value(name);
         if (!value)
@@ -97,14 +100,25 @@ TEST_F(AutostartKeysTest, EntriesSwitchedOffAnotherWayReadAsNoValue) {
         {"gnomeOff",
          "[Desktop Entry]\nType=Application\nExec=a\nX-GNOME-Autostart-enabled=false\n"},
         {"noExec", "[Desktop Entry]\nType=Application\nName=x\n"},
+        {"emptyExec", "[Desktop Entry]\nType=Application\nExec=\n"},
+        {"blankExec", "[Desktop Entry]\nType=Application\nExec=  \n"},
         {"link", "[Desktop Entry]\nType=Link\nURL=http://x\nExec=a\n"},
+        {"otherDesktop", "[Desktop Entry]\nExec=a\nOnlyShowIn=KDE;XFCE;\n"},
+        {"notHere", "[Desktop Entry]\nExec=a\nNotShowIn=KDE;GNOME;\n"},
+        {"notInstalled", "[Desktop Entry]\nExec=a\nTryExec=/nonexistent/a\n"},
+        {"notOnPath", "[Desktop Entry]\nExec=a\nTryExec=nonexistent-program-x\n"},
     };
     for (const auto& [id, text] : cases)
         writeFile(user / (std::string(id) + ".desktop"), text);
     writeFile(user / "on.desktop", "[Desktop Entry]\nExec=a\nHidden=false\n");
+    writeFile(user / "onHere.desktop",
+              "[Desktop Entry]\nExec=a\nOnlyShowIn=KDE;GNOME;\nNotShowIn=XFCE;\nTryExec=sh\n");
     writeFile(user / "notes.txt", "[Desktop Entry]\nExec=a\n");
     fs::create_directories(user / "folder.desktop");
-    EXPECT_EQ(userKey.valueNames(), std::vector<std::string>{"on"});
+    EXPECT_EQ(userKey.valueNames(), (std::vector<std::string>{"on", "onHere"}));
+    // Without a desktop no OnlyShowIn matches, as for the session's own start condition.
+    home.setEnv("XDG_CURRENT_DESKTOP", "");
+    EXPECT_EQ(userKey.valueNames(), (std::vector<std::string>{"notHere", "on"}));
 
     // Switching the GNOME-disabled one on removes only that key.
     ASSERT_EQ(userKey.setValue("gnomeOff", RegValue::string("a")), ERROR_SUCCESS);
@@ -222,6 +236,75 @@ TEST_F(AutostartKeysTest, NewOrChangedSystemValuesBecomeUserEntries) {
     writeFile(system / "same.desktop", "[Desktop Entry]\nExec=/usr/bin/same\n");
     ASSERT_EQ(systemKey.setValue("same", RegValue::string("/usr/bin/same")), ERROR_SUCCESS);
     EXPECT_FALSE(fs::exists(user / "same.desktop"));
+}
+
+TEST_F(AutostartKeysTest, DisabledValuesAreRecordedInTheFolderUntilEnabledOrForgotten) {
+    const auto [id, text] = systemEntry();
+    const std::string systemCommand =
+        commandFromExec(*DesktopEntry::parse(text).string("Desktop Entry", "Exec"));
+    writeFile(system / (id + ".desktop"), text);
+    writeFile(user / "mail.desktop", PackageEntry);
+    struct Case {
+        KeyProvider& key;
+        std::string name;
+        std::string command;
+    };
+    for (const Case& c : {Case{userKey, "mail", "\"/opt/mail tools/notify\" --tray"},
+                          Case{systemKey, id, systemCommand}}) {
+        SCOPED_TRACE(c.name);
+        using Recorded = std::vector<std::pair<std::string, RegValue>>;
+        const fs::path file = user / (c.name + ".desktop");
+        ASSERT_EQ(c.key.disableValue(c.name), ERROR_SUCCESS);
+        EXPECT_FALSE(c.key.value(c.name));
+        EXPECT_EQ(c.key.disabledValues(), (Recorded{{c.name, RegValue::string(c.command)}}));
+        EXPECT_NE(readFile(file).find("Hidden=true\nX-Brenvik-Disabled=true\n"), std::string::npos);
+
+        // Forgetting keeps it hidden, without the record.
+        ASSERT_EQ(c.key.forgetDisabledValue(c.name), ERROR_SUCCESS);
+        EXPECT_FALSE(c.key.value(c.name));
+        EXPECT_TRUE(c.key.disabledValues().empty());
+        EXPECT_EQ(readFile(file).find("X-Brenvik"), std::string::npos);
+
+        // Writing the value back takes the record off with the rest of what hid it.
+        ASSERT_EQ(c.key.setValue(c.name, RegValue::string(c.command)), ERROR_SUCCESS);
+        ASSERT_EQ(c.key.disableValue(c.name), ERROR_SUCCESS);
+        ASSERT_EQ(c.key.setValue(c.name, RegValue::string(c.command)), ERROR_SUCCESS);
+        EXPECT_EQ(data(c.key, c.name), c.command);
+        EXPECT_TRUE(c.key.disabledValues().empty());
+
+        // A plain delete is no disabling, and a live entry is never touched by forgetting.
+        ASSERT_EQ(c.key.deleteValue(c.name), ERROR_SUCCESS);
+        EXPECT_TRUE(c.key.disabledValues().empty());
+        ASSERT_EQ(c.key.setValue(c.name, RegValue::string(c.command)), ERROR_SUCCESS);
+        const std::string live = fs::exists(file) ? readFile(file) : std::string();
+        ASSERT_EQ(c.key.forgetDisabledValue(c.name), ERROR_SUCCESS);
+        EXPECT_EQ(fs::exists(file) ? readFile(file) : std::string(), live);
+        EXPECT_EQ(data(c.key, c.name), c.command);
+    }
+    EXPECT_EQ(readFile(user / "mail.desktop"), PackageEntry);
+    EXPECT_FALSE(fs::exists(user / (id + ".desktop")));
+}
+
+TEST_F(AutostartKeysTest, EnablingAMaskedSystemEntryStartsWhatThePackageSaysNow) {
+    // The package changed its command while the entry was disabled; the remembered command is
+    // the old one.
+    const std::string old = "/usr/bin/agent --old %U";
+    writeFile(system / "agent.desktop", "[Desktop Entry]\nType=Application\nExec=" + old + "\n");
+    ASSERT_EQ(systemKey.disableValue("agent"), ERROR_SUCCESS);
+    const std::string updated = "[Desktop Entry]\nType=Application\nExec=/usr/bin/agent --new %U\n";
+    writeFile(system / "agent.desktop", updated);
+    ASSERT_EQ(systemKey.setValue("agent", RegValue::string(old)), ERROR_SUCCESS);
+    EXPECT_FALSE(fs::exists(user / "agent.desktop"));
+    EXPECT_EQ(data(systemKey, "agent"), "/usr/bin/agent --new %U");
+    EXPECT_EQ(readFile(system / "agent.desktop"), updated);
+
+    // A package that went away leaves the user an entry of its own, with a valid Exec line.
+    ASSERT_EQ(systemKey.disableValue("agent"), ERROR_SUCCESS);
+    fs::remove(system / "agent.desktop");
+    ASSERT_EQ(systemKey.setValue("agent", RegValue::string(old)), ERROR_SUCCESS);
+    EXPECT_EQ(readFile(user / "agent.desktop"),
+              "[Desktop Entry]\nType=Application\nName=agent\nExec=/usr/bin/agent --old %U\n");
+    EXPECT_EQ(data(userKey, "agent"), old);
 }
 
 } // namespace

@@ -113,7 +113,11 @@ TEST(DesktopEntry, CommandLinesOfRunValuesReadBackUnchanged) {
         {"/nonexistent/my apps/brenvik", R"("/nonexistent/my apps/brenvik")"},
         {"app --flag value", "app --flag value"},
         {R"("/opt/my apps/app" --min)", R"("/opt/my apps/app" --min)"},
-        {"app %U", "app %%U"},
+        // Field codes stay field codes, whether the program is installed or not.
+        {"app %U", "app %U"},
+        {"/nonexistent/agent --old %U", "/nonexistent/agent --old %U"},
+        {"/nonexistent/my apps/agent %f", "/nonexistent/my apps/agent %f"},
+        {"agent 100%U", "agent 100%%U"},
         {"/x/50%", "/x/50%%"},
         {R"(C:\Program Files\App\app.exe)", R"("C:\\Program Files\\App\\app.exe")"},
         {"", R"("")"},

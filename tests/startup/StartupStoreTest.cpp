@@ -388,7 +388,18 @@ TEST_F(StartupStoreFileTest, SavingReplacesTheFileAndLeavesNoTemporaryBehind) {
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(home.root()))
         files.push_back(entry.path().filename().string());
-    EXPECT_EQ(files, std::vector<std::string>{"startup.dat"});
+    std::sort(files.begin(), files.end());
+    // The lock file stays: it serialises the saves of several copies.
+    EXPECT_EQ(files, (std::vector<std::string>{"startup.dat", "startup.dat.lock"}));
+}
+
+TEST_F(StartupStoreFileTest, SavingRemovesWhatKilledSavesLeftBehind) {
+    for (const char* name : {".startup.dat.a1B2c3", ".startup.dat.Zz9Zz9"})
+        test::writeFile(home.root() / name, "partial");
+    TStartupList list;
+    ASSERT_TRUE(list.SaveToFile(store).saved);
+    EXPECT_FALSE(std::filesystem::exists(home.root() / ".startup.dat.a1B2c3"));
+    EXPECT_FALSE(std::filesystem::exists(home.root() / ".startup.dat.Zz9Zz9"));
 }
 
 // A write that fails half-way (a full disk; here the file size limit) leaves the old file whole.
@@ -412,8 +423,10 @@ TEST_F(StartupStoreFileTest, FailedSaveKeepsTheOldFileAndSaysWhy) {
     EXPECT_NE(result.problem.find("cannot write"), std::string::npos) << result.problem;
     EXPECT_EQ(test::readFile(store), "old contents");
     for (const auto& entry : std::filesystem::directory_iterator(home.root()))
-        EXPECT_EQ(entry.path().filename().string().rfind("startup.dat.", 0), std::string::npos)
-            << entry.path();
+        if (entry.path().filename() != "startup.dat.lock") {
+            EXPECT_EQ(entry.path().filename().string().find("startup.dat."), std::string::npos)
+                << entry.path();
+        }
 }
 
 TEST_F(StartupStoreFileTest, StoreLivesInTheProgramFolderWhenWritableElseInTheDataFolder) {
@@ -428,6 +441,77 @@ TEST_F(StartupStoreFileTest, SavingCreatesTheDataFolder) {
     const std::filesystem::path path = startupStorePath();
     EXPECT_TRUE(list.SaveToFile(path).saved);
     EXPECT_EQ(test::readFile(path), std::string(4, '\0'));
+}
+
+// Two copies of the program read the same store; one saves a change, then the other saves. The
+// second save takes in what the first changed unless it changed the same entry itself.
+TEST_F(StartupStoreFileTest, SaveMergesWhatAnotherCopySavedMeanwhile) {
+    using Change = std::function<void(TStartupList&)>;
+    const auto find = [](TStartupList& list, const std::string& name) {
+        for (int i = 0; i < list.Count(); ++i)
+            if (list.Items(i)->Name() == name)
+                return list.Items(i);
+        return static_cast<TStartupItem*>(nullptr);
+    };
+    const auto flag = [&](const std::string& name, bool enabled) -> Change {
+        return [=](TStartupList& list) { find(list, name)->SetEnabled(enabled); };
+    };
+    const auto remove = [&](const std::string& name) -> Change {
+        return [=](TStartupList& list) { list.Remove(find(list, name)); };
+    };
+    const Change nothing = [](TStartupList&) {};
+    const Change addS = [](TStartupList& list) { list.Add(item("S", "/s", UserRun, false)); };
+    struct Case {
+        std::string what;
+        Change first;  // saved first
+        Change second; // saved last
+        std::vector<std::pair<std::string, bool>> stored;
+    };
+    // Before: P active, Q and R disabled.
+    const std::vector<Case> cases{
+        {"other disabled", flag("P", false), nothing, {{"P", false}, {"Q", false}, {"R", false}}},
+        {"other enabled", flag("Q", true), nothing, {{"P", true}, {"Q", true}, {"R", false}}},
+        {"other deleted", remove("R"), nothing, {{"P", true}, {"Q", false}}},
+        {"other added", addS, nothing, {{"P", true}, {"Q", false}, {"R", false}, {"S", false}}},
+        {"each its own",
+         flag("P", false),
+         flag("Q", true),
+         {{"P", false}, {"Q", true}, {"R", false}}},
+        {"both changed one",
+         flag("Q", true),
+         flag("Q", true),
+         {{"P", true}, {"Q", true}, {"R", false}}},
+        {"deleted here, enabled there", flag("Q", true), remove("Q"), {{"P", true}, {"R", false}}},
+        // A disabled entry has no value to be listed by again: it is never lost.
+        {"deleted here, disabled there",
+         flag("P", false),
+         remove("P"),
+         {{"Q", false}, {"R", false}, {"P", false}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            TStartupList before;
+            before.Add(item("P", "/p", UserRun, true));
+            before.Add(item("Q", "/q", UserRun, false));
+            before.Add(item("R", "/r", UserRun, false));
+            ASSERT_TRUE(before.SaveToFile(store).saved);
+        }
+        TStartupList first;
+        TStartupList second;
+        first.LoadFromFile(store);
+        second.LoadFromFile(store);
+        c.first(first);
+        EXPECT_FALSE(first.SaveToFile(store).merged);
+        c.second(second);
+        EXPECT_TRUE(second.SaveToFile(store).merged);
+        TStartupList stored;
+        stored.LoadFromFile(store);
+        std::vector<std::pair<std::string, bool>> entries;
+        for (int i = 0; i < stored.Count(); ++i)
+            entries.emplace_back(stored.Items(i)->Name(), stored.Items(i)->Enabled());
+        EXPECT_EQ(entries, c.stored);
+    }
 }
 
 } // namespace

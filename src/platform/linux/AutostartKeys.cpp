@@ -1,9 +1,11 @@
 #include "platform/linux/AutostartKeys.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/linux/SearchPath.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +17,7 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view Suffix = ".desktop";
 constexpr std::string_view Group = DesktopEntry::MainGroup;
+constexpr std::string_view DisabledMark = AutostartDisabledMark;
 // Desktop entries are a few kilobytes; a bigger file is not one to rewrite.
 constexpr std::size_t MaxEntrySize = 1u << 20;
 
@@ -93,22 +96,73 @@ std::optional<DesktopEntry> load(const fs::path& file) {
     return DesktopEntry::parse(*text);
 }
 
-bool isActive(const DesktopEntry& entry) {
+bool isHidden(const DesktopEntry& entry) {
     const auto hidden = entry.raw(Group, "Hidden");
-    const auto enabled = entry.raw(Group, "X-GNOME-Autostart-enabled");
-    return !(hidden && isTrue(*hidden)) && !(enabled && isFalse(*enabled));
+    return hidden && isTrue(*hidden);
 }
 
-std::optional<std::string> commandOf(const DesktopEntry& entry) {
-    if (!isActive(entry))
-        return std::nullopt;
+bool isActive(const DesktopEntry& entry) {
+    const auto enabled = entry.raw(Group, "X-GNOME-Autostart-enabled");
+    return !isHidden(entry) && !(enabled && isFalse(*enabled));
+}
+
+// Whether this program hid the entry as a disabled one (and so must list it as disabled).
+bool isDisabledByUs(const DesktopEntry& entry) {
+    const auto mark = entry.raw(Group, DisabledMark);
+    return isHidden(entry) && mark && isTrue(*mark);
+}
+
+std::vector<std::string> listItems(std::string_view raw, char separator) {
+    std::vector<std::string> items;
+    std::size_t at = 0;
+    while (at <= raw.size()) {
+        const std::size_t end = std::min(raw.find(separator, at), raw.size());
+        if (end > at)
+            items.emplace_back(raw.substr(at, end - at));
+        at = end + 1;
+    }
+    return items;
+}
+
+// OnlyShowIn and NotShowIn against the session's desktops ($XDG_CURRENT_DESKTOP, a colon list),
+// as the session's own start condition reads them: without the variable no OnlyShowIn matches.
+bool shownInThisDesktop(const DesktopEntry& entry) {
+    const char* current = std::getenv("XDG_CURRENT_DESKTOP");
+    const auto desktops = listItems(current != nullptr ? current : "", ':');
+    const auto names = [&](std::string_view key) {
+        const auto value = entry.string(Group, key);
+        return value ? std::optional(listItems(*value, ';')) : std::nullopt;
+    };
+    const auto matches = [&](const std::vector<std::string>& listed) {
+        return std::any_of(desktops.begin(), desktops.end(), [&](const std::string& desktop) {
+            return std::find(listed.begin(), listed.end(), desktop) != listed.end();
+        });
+    };
+    const auto only = names("OnlyShowIn");
+    const auto excluded = names("NotShowIn");
+    return (!only || matches(*only)) && (!excluded || !matches(*excluded));
+}
+
+// The command line of an application entry with an Exec line that is not empty, whatever else
+// the entry says.
+std::optional<std::string> execCommandOf(const DesktopEntry& entry) {
     const auto type = entry.string(Group, "Type");
     if (type && trimmedValue(*type) != "Application")
         return std::nullopt;
     const auto exec = entry.string(Group, "Exec");
-    if (!exec)
+    if (!exec || trimmedValue(*exec).empty())
         return std::nullopt;
     return commandFromExec(*exec);
+}
+
+// The command line of an entry the session starts; nullopt for one it never starts.
+std::optional<std::string> commandOf(const DesktopEntry& entry) {
+    if (!isActive(entry) || !shownInThisDesktop(entry))
+        return std::nullopt;
+    if (const auto tryExec = entry.string(Group, "TryExec");
+        tryExec && findExecutable(trimmedValue(*tryExec)).empty())
+        return std::nullopt;
+    return execCommandOf(entry);
 }
 
 std::optional<std::string> commandOf(const fs::path& file) {
@@ -119,6 +173,7 @@ std::optional<std::string> commandOf(const fs::path& file) {
 // Makes `entry` start `command`: removes what hides it, makes it an application (launchers
 // start nothing else), and rewrites Exec only when it does not already say `command`.
 void activate(DesktopEntry& entry, std::string_view command) {
+    entry.removeIf(Group, DisabledMark, [](std::string_view) { return true; });
     entry.removeIf(Group, "Hidden", isTrue);
     entry.removeIf(Group, "X-GNOME-Autostart-enabled", isFalse);
     const auto type = entry.string(Group, "Type");
@@ -163,8 +218,36 @@ bool isOnlyMask(const DesktopEntry& entry) {
         return false;
     const auto keys = entry.keys(Group);
     return std::all_of(keys.begin(), keys.end(), [](const std::string& key) {
-        return key == "Hidden" || key == "X-GNOME-Autostart-enabled";
+        return key == "Hidden" || key == "X-GNOME-Autostart-enabled" || key == DisabledMark;
     });
+}
+
+DesktopEntry maskEntry(bool disabled) {
+    DesktopEntry mask;
+    mask.setRaw(Group, "Hidden", "true");
+    if (disabled)
+        mask.setRaw(Group, DisabledMark, "true");
+    return mask;
+}
+
+// Hides the entry of `file`; `disabled` marks it as one this program disabled, else any such
+// mark goes (deleting is no disabling).
+LONG hide(const fs::path& file, DesktopEntry entry, bool disabled) {
+    entry.setRaw(Group, "Hidden", "true");
+    if (disabled)
+        entry.setRaw(Group, DisabledMark, "true");
+    else
+        entry.removeIf(Group, DisabledMark, [](std::string_view) { return true; });
+    return save(file, entry);
+}
+
+// Takes the mark off an entry this program disabled; it stays hidden.
+LONG unmark(const fs::path& file) {
+    auto entry = load(file);
+    if (!entry || !isDisabledByUs(*entry))
+        return ERROR_SUCCESS;
+    entry->removeIf(Group, DisabledMark, [](std::string_view) { return true; });
+    return save(file, *entry);
 }
 
 } // namespace
@@ -182,10 +265,18 @@ std::string execFromCommand(std::string_view command) {
     const auto arguments = splitExec(command);
     const bool commandLine =
         arguments && arguments->size() >= 2 && joinCommand(*arguments) == command;
-    // An unquoted absolute path with blanks is one program, as long as the words do not say
-    // otherwise: its first word is no file, or the whole of it is.
-    const bool onePath = commandLine && command.front() == '/' &&
-                         (isFile(fs::path(command)) || !isFile(fs::path(arguments->front())));
+    // An unquoted absolute path with blanks (a program folder with a blank in its name) is one
+    // program when that whole path is a file, or when nothing says otherwise: its first word is
+    // no file and no later word is an option or a field code. Otherwise its words are the
+    // arguments the session must see.
+    const auto looksLikeArgument = [](const std::string& word) {
+        return word.starts_with('-') || isFieldCode(word);
+    };
+    const bool onePath =
+        commandLine && command.front() == '/' &&
+        (isFile(fs::path(command)) ||
+         (!isFile(fs::path(arguments->front())) &&
+          std::none_of(arguments->begin() + 1, arguments->end(), looksLikeArgument)));
     if (commandLine && !onePath)
         return joinExec(*arguments);
     return joinExec({std::string(command)});
@@ -232,6 +323,14 @@ LONG UserAutostartKey::setValue(std::string_view name, const RegValue& value) {
 }
 
 LONG UserAutostartKey::deleteValue(std::string_view name) {
+    return hideValue(name, false);
+}
+
+LONG UserAutostartKey::disableValue(std::string_view name) {
+    return hideValue(name, true);
+}
+
+LONG UserAutostartKey::hideValue(std::string_view name, bool disabled) {
     if (!isValidAutostartName(name))
         return ERROR_INVALID_PARAMETER;
     const auto id = idIn(folder_, name);
@@ -240,8 +339,27 @@ LONG UserAutostartKey::deleteValue(std::string_view name) {
     auto entry = load(fileOf(folder_, *id));
     if (!entry || !commandOf(*entry))
         return ERROR_FILE_NOT_FOUND;
-    entry->setRaw(Group, "Hidden", "true");
-    return save(fileOf(folder_, *id), *entry);
+    return hide(fileOf(folder_, *id), *entry, disabled);
+}
+
+std::vector<std::pair<std::string, RegValue>> UserAutostartKey::disabledValues() {
+    std::vector<std::pair<std::string, RegValue>> values;
+    for (auto& id : idsIn(folder_)) {
+        const auto entry = load(fileOf(folder_, id));
+        // A mask of a system entry has no command of its own: that entry is the system key's.
+        if (!entry || !isDisabledByUs(*entry))
+            continue;
+        if (auto command = execCommandOf(*entry))
+            values.emplace_back(std::move(id), RegValue::string(std::move(*command)));
+    }
+    return values;
+}
+
+LONG UserAutostartKey::forgetDisabledValue(std::string_view name) {
+    if (!isValidAutostartName(name))
+        return ERROR_INVALID_PARAMETER;
+    const auto id = idIn(folder_, name);
+    return id ? unmark(fileOf(folder_, *id)) : ERROR_SUCCESS;
 }
 
 SystemAutostartKey::SystemAutostartKey(std::filesystem::path userFolder,
@@ -298,21 +416,24 @@ LONG SystemAutostartKey::setValue(std::string_view name, const RegValue& value) 
     const auto found = systemFile(name);
     const std::string id = found ? found->id : std::string(name);
     const fs::path userFile = fileOf(userFolder_, id);
-    const auto system = found ? load(found->file) : std::nullopt;
-    const bool systemSays = system && commandOf(*system) == value.text;
     if (userMasks(id)) {
         auto entry = load(userFile);
         if (!entry)
             return ERROR_ACCESS_DENIED;
-        if (isOnlyMask(*entry) && systemSays)
+        // Our override goes, and the session starts the package's entry as it is now: the
+        // command remembered from before may be out of date.
+        if (isOnlyMask(*entry) && found)
             return ::unlink(userFile.c_str()) == 0 ? ERROR_SUCCESS : ERROR_CANTWRITE;
         if (!isOnlyMask(*entry)) {
             activate(*entry, value.text);
             return save(userFile, *entry);
         }
-    } else if (systemSays) {
-        return ERROR_SUCCESS;
+        // A mask of a system entry that has gone: the user's own entry carries the command on.
+        return save(userFile, newEntry(id, value.text));
     }
+    const auto system = found ? load(found->file) : std::nullopt;
+    if (system && commandOf(*system) == value.text)
+        return ERROR_SUCCESS;
     // The system entry cannot say this: the user's own copy of it (or a new entry) does.
     DesktopEntry entry = system ? *system : newEntry(id, value.text);
     activate(entry, value.text);
@@ -320,14 +441,44 @@ LONG SystemAutostartKey::setValue(std::string_view name, const RegValue& value) 
 }
 
 LONG SystemAutostartKey::deleteValue(std::string_view name) {
+    return hideValue(name, false);
+}
+
+LONG SystemAutostartKey::disableValue(std::string_view name) {
+    return hideValue(name, true);
+}
+
+LONG SystemAutostartKey::hideValue(std::string_view name, bool disabled) {
     if (!isValidAutostartName(name))
         return ERROR_INVALID_PARAMETER;
     const auto found = systemFile(name);
     if (!found || userMasks(found->id) || !commandOf(found->file))
         return ERROR_FILE_NOT_FOUND;
-    DesktopEntry mask;
-    mask.setRaw(Group, "Hidden", "true");
-    return save(fileOf(userFolder_, found->id), mask);
+    return save(fileOf(userFolder_, found->id), maskEntry(disabled));
+}
+
+std::vector<std::pair<std::string, RegValue>> SystemAutostartKey::disabledValues() {
+    std::vector<std::pair<std::string, RegValue>> values;
+    for (auto& id : idsIn(userFolder_)) {
+        const auto mask = load(fileOf(userFolder_, id));
+        const auto found = systemFile(id);
+        if (!mask || !found || !isOnlyMask(*mask) || !isDisabledByUs(*mask))
+            continue;
+        const auto system = load(found->file);
+        if (auto command = system ? execCommandOf(*system) : std::nullopt)
+            values.emplace_back(found->id, RegValue::string(std::move(*command)));
+    }
+    return values;
+}
+
+LONG SystemAutostartKey::forgetDisabledValue(std::string_view name) {
+    if (!isValidAutostartName(name))
+        return ERROR_INVALID_PARAMETER;
+    const auto found = systemFile(name);
+    if (!found || !userMasks(found->id))
+        return ERROR_SUCCESS;
+    const auto mask = load(fileOf(userFolder_, found->id));
+    return mask && isOnlyMask(*mask) ? unmark(fileOf(userFolder_, found->id)) : ERROR_SUCCESS;
 }
 
 } // namespace brenvik::platform

@@ -5,9 +5,16 @@
 // command line (REG_SZ). An entry with Hidden=true or X-GNOME-Autostart-enabled=false, or
 // without an Exec line, is no value.
 //
+// An entry the session never starts is no value either: OnlyShowIn/NotShowIn that exclude
+// $XDG_CURRENT_DESKTOP, a TryExec program that cannot be found, a Type other than Application, an
+// empty Exec.
+//
 // Files are never deleted: deleting a value hides the entry (Hidden=true), so a file that a
 // person or a package wrote keeps all its other lines; writing the value again un-hides it.
-// Every rewrite replaces the file atomically and changes only the lines it must.
+// Disabling a value hides it the same way and also marks the file with AutostartDisabledMark:
+// the folder itself then records what this program disabled, so no crash and no other copy's
+// save can lose such an entry. Every rewrite replaces the file atomically and changes only the
+// lines it must.
 
 #include "platform/DesktopEntry.h"
 #include "platform/Registry.h"
@@ -20,13 +27,17 @@
 
 namespace brenvik::platform {
 
+// The key this program adds to an autostart entry it hid as a disabled one.
+inline constexpr std::string_view AutostartDisabledMark = "X-Brenvik-Disabled";
+
 // The command line of an Exec value (string escapes undone). An Exec of one argument gives that
 // argument as it is, so a program path reads back without quotes; several arguments give a
 // command line quoted as Exec quotes, without "%%" doubling.
 std::string commandFromExec(std::string_view exec);
-// The Exec value (before string escaping) whose command line is `command`. A command that is
-// one absolute path, blanks and all, becomes one quoted argument unless its first word names an
-// existing file; commandFromExec(execFromCommand(c)) == c for every c.
+// The Exec value (before string escaping) whose command line is `command`: each argument quoted
+// on its own, field codes kept. An absolute path with blanks becomes one quoted argument when it
+// names a file, or when neither its first word names a file nor a later word is an option or a
+// field code; commandFromExec(execFromCommand(c)) == c for every c.
 std::string execFromCommand(std::string_view command);
 // Whether `name` can be a desktop file id in a folder: not empty, not "." or "..", no '/' or NUL.
 bool isValidAutostartName(std::string_view name);
@@ -40,8 +51,13 @@ public:
     std::optional<RegValue> value(std::string_view name) override;
     LONG setValue(std::string_view name, const RegValue& value) override;
     LONG deleteValue(std::string_view name) override;
+    LONG disableValue(std::string_view name) override;
+    std::vector<std::pair<std::string, RegValue>> disabledValues() override;
+    LONG forgetDisabledValue(std::string_view name) override;
 
 private:
+    LONG hideValue(std::string_view name, bool disabled);
+
     std::filesystem::path folder_;
 };
 
@@ -49,8 +65,8 @@ private:
 // earlier folder winning for the same id) as this user sees them: an entry the user's folder
 // holds a file of the same id for is the user's, not the system's. The program cannot write the
 // system folders: deleting a value writes a user file with Hidden=true that masks the system
-// entry, writing it back removes that mask again, and a new or changed value becomes a user
-// autostart file.
+// entry, and writing it back removes that mask again, so the session starts the package's entry
+// as it is now. Only a value without a system entry becomes a user autostart file.
 class SystemAutostartKey : public KeyProvider {
 public:
     SystemAutostartKey(std::filesystem::path userFolder,
@@ -60,8 +76,12 @@ public:
     std::optional<RegValue> value(std::string_view name) override;
     LONG setValue(std::string_view name, const RegValue& value) override;
     LONG deleteValue(std::string_view name) override;
+    LONG disableValue(std::string_view name) override;
+    std::vector<std::pair<std::string, RegValue>> disabledValues() override;
+    LONG forgetDisabledValue(std::string_view name) override;
 
 private:
+    LONG hideValue(std::string_view name, bool disabled);
     struct Found {
         std::string id;
         std::filesystem::path file;
