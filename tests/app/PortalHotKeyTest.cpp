@@ -96,7 +96,7 @@ TEST_F(PortalHotKeyTest, RegisteredKeyIsBoundAsAskedAndAHeldKeyWashesOnce) {
 
     QSignalSpy washes(hotKey(), &ApplicationHotKey::hotKey);
     ASSERT_EQ(backend.press(30), 1u); // about a second of auto-repeat
-    WAIT_UNTIL(washes.count() == 1, 5000);
+    WAIT_UNTIL(washes.count() >= 1, 5000);
     QTest::qWait(300);
     EXPECT_EQ(washes.count(), 1);
     // Let go, the next press is a press of its own.

@@ -31,7 +31,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 pids=()
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # Last started first, the bus last.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    while kill -0 "${pids[i]}" 2>/dev/null; do sleep 0.05; done
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -43,7 +47,25 @@ mkdir -p "$HOME" "$XDG_DESKTOP_PORTAL_DIR" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 export XDG_CURRENT_DESKTOP=brenviktest XDG_SESSION_TYPE=wayland
 unset DISPLAY WAYLAND_DISPLAY
 
-{ read -r DBUS_SESSION_BUS_ADDRESS; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+# A bus that starts no services of its own: the frontend then runs without the document portal
+# and the permission store, which global shortcuts do not need (and which would mount a file
+# system under the runtime folder and write to the home).
+mkdir "$work/services"
+cat > "$work/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=$work</listen>
+  <servicedir>$work/services</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+{ read -r DBUS_SESSION_BUS_ADDRESS; read -r bus_pid; } < <(dbus-daemon --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=1)
 export DBUS_SESSION_BUS_ADDRESS
 pids+=("$bus_pid")
 
