@@ -11,6 +11,7 @@
 #include <QDBusPendingReply>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QVariantMap>
 #include <chrono>
@@ -134,7 +135,7 @@ public:
     // key back.
     Registration registerKey(int identifier, const platform::Shortcut& key) override {
         closeSession();
-        wanted_ = Wanted{identifier, key, QString::fromStdString(platform::shortcutTrigger(key))};
+        wanted_ = Wanted{identifier, QString::fromStdString(platform::shortcutTrigger(key))};
         listenForPresses();
         createSession();
         return Registration::Pending;
@@ -167,7 +168,6 @@ private Q_SLOTS:
 private:
     struct Wanted {
         int identifier;
-        platform::Shortcut key;
         QString trigger;
     };
 
@@ -272,8 +272,8 @@ private:
     void watch(const QDBusMessage& call, PortalRequest* request) {
         auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this,
-                [request](QDBusPendingCallWatcher* finished) {
-                    if (finished->isError())
+                [request = QPointer<PortalRequest>(request)](QDBusPendingCallWatcher* finished) {
+                    if (finished->isError() && request)
                         request->fail();
                     finished->deleteLater();
                 });
