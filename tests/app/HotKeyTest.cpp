@@ -198,7 +198,7 @@ TEST_F(ApplicationHotKeyTest, LaterAnswersAreToldOnlyToTheUserWhoAsked) {
     EXPECT_EQ(unavailable.count(), 1);
     ASSERT_EQ(elsewhere.count(), 1);
     EXPECT_EQ(elsewhere.at(0).at(0).toString(), QStringLiteral("Ctrl+B"));
-    // A taken key is the Part's refusal, at start-up too; answers about a key given up are dropped.
+    // A taken key is refused aloud, at start-up too; answers about a key given up are dropped.
     grabber->answer = Registration::Taken;
     hotKey.activate(0xC057, ApplicationHotKey::Origin::StartUp);
     EXPECT_EQ(refusals.count(), 1);
