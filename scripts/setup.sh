@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-utils xdotool xclip imagemagick trayer openbox x11-session-utils x11-xserver-utils xdg-utils xdg-user-dirs
   fonts-dejavu-core fp-utils-3.2.2 desktop-file-utils appstream dpkg-dev file
   systemd
+  xdg-desktop-portal dbus-daemon python3-dbus python3-gi
 )
 # Qt's Wayland platform, and the compositor and clipboard tool of the Wayland tests.
 packages+=(qt6-wayland weston wl-clipboard)

@@ -1,5 +1,6 @@
 #include "app/ApplicationHotKey.h"
 
+#include "app/PortalHotKeyGrabber.h"
 #include "app/X11HotKeyGrabber.h"
 
 #include <QGuiApplication>
@@ -11,7 +12,9 @@ namespace {
 
 class UnavailableHotKeyGrabber : public HotKeyGrabber {
 public:
-    bool registerKey(int, const platform::Shortcut&) override { return false; }
+    Registration registerKey(int, const platform::Shortcut&) override {
+        return Registration::Unavailable;
+    }
     void unregisterKey(int) override {}
 };
 
@@ -25,35 +28,58 @@ bool waylandSession() {
 } // namespace
 
 std::unique_ptr<HotKeyGrabber> makeDesktopHotKeyGrabber() {
-    if (!waylandSession())
-        if (std::unique_ptr<HotKeyGrabber> x11 = makeX11HotKeyGrabber())
-            return x11;
+    if (waylandSession()) {
+        if (std::unique_ptr<HotKeyGrabber> portal = makePortalHotKeyGrabber())
+            return portal;
+    } else if (std::unique_ptr<HotKeyGrabber> x11 = makeX11HotKeyGrabber()) {
+        return x11;
+    }
     return std::make_unique<UnavailableHotKeyGrabber>();
 }
 
 ApplicationHotKey::ApplicationHotKey(std::unique_ptr<HotKeyGrabber> grabber, QObject* parent)
     : QObject(parent), grabber_(std::move(grabber)) {
+    attach();
+}
+
+ApplicationHotKey::~ApplicationHotKey() {
+    release();
+}
+
+void ApplicationHotKey::useGrabber(std::unique_ptr<HotKeyGrabber> grabber) {
+    release();
+    active_ = false;
+    grabber_ = std::move(grabber);
+    attach();
+}
+
+void ApplicationHotKey::attach() {
     grabber_->pressed = [this](int identifier) {
         if (!active_ || identifier != identifier_)
             return;
         // Handled between other events, never inside the desktop's event dispatch.
         QMetaObject::invokeMethod(this, &ApplicationHotKey::hotKey, Qt::QueuedConnection);
     };
+    grabber_->settled = [this](int identifier, Registration result, const QString& boundTo) {
+        // An answer about a key given up since is of no interest.
+        if (grabbed_ && identifier == identifier_)
+            answer(result, boundTo);
+    };
 }
 
-ApplicationHotKey::~ApplicationHotKey() {
+void ApplicationHotKey::release() {
     if (grabbed_)
         grabber_->unregisterKey(identifier_);
+    grabbed_ = false;
 }
 
-void ApplicationHotKey::activate(std::uint16_t code) {
-    if (active_) {
-        if (grabbed_)
-            grabber_->unregisterKey(identifier_);
+void ApplicationHotKey::activate(std::uint16_t code, Origin origin) {
+    if (active_ || grabbed_) {
+        release();
         active_ = false;
-        grabbed_ = false;
     }
     code_ = code;
+    origin_ = origin;
     const platform::Shortcut key = platform::Shortcut::fromCode(code);
     identifier_ = nextIdentifier_++;
     if (code == 0) {
@@ -64,12 +90,36 @@ void ApplicationHotKey::activate(std::uint16_t code) {
     // code no desktop could grab: refused like a taken key.
     const bool grabbable =
         key.code() == code && platform::keysymForVirtualKey(key.virtualKey).has_value();
-    if (grabbable && grabber_->registerKey(identifier_, key)) {
-        active_ = true;
-        grabbed_ = true;
-        return;
+    const Registration result =
+        grabbable ? grabber_->registerKey(identifier_, key) : Registration::Taken;
+    // A pending key is held by the desktop until released, whatever it answers.
+    grabbed_ = result == Registration::Held || result == Registration::Pending;
+    if (result != Registration::Pending)
+        answer(result, {});
+}
+
+void ApplicationHotKey::answer(Registration result, const QString& boundTo) {
+    active_ = result == Registration::Held;
+    const bool userAsked = origin_ == Origin::User;
+    switch (result) {
+    case Registration::Held:
+        if (userAsked && !boundTo.isEmpty())
+            Q_EMIT hotKeyBoundElsewhere(boundTo);
+        break;
+    case Registration::Taken:
+        Q_EMIT hotKeyRegisterFailed();
+        break;
+    case Registration::Unavailable:
+        if (userAsked)
+            Q_EMIT hotKeyUnavailable();
+        break;
+    case Registration::Declined:
+        if (userAsked)
+            Q_EMIT hotKeyDeclined();
+        break;
+    case Registration::Pending:
+        break;
     }
-    Q_EMIT hotKeyRegisterFailed();
 }
 
 } // namespace brenvik

@@ -209,17 +209,39 @@ void TMainForm::buildHotKeyAndTray() {
     connect(JvApplicationHotKey1, &ApplicationHotKey::hotKey, this, &TMainForm::StartWash);
     connect(JvApplicationHotKey1, &ApplicationHotKey::hotKeyRegisterFailed, this,
             &TMainForm::JvApplicationHotKey1HotKeyRegisterFailed);
+    connect(JvApplicationHotKey1, &ApplicationHotKey::hotKeyUnavailable, this, [this] {
+        showHotKeyInformation(
+            QStringLiteral("This desktop session offers Brenvik no way to register a global "
+                           "shortcut key\nA wash can still be started from the window or the tray "
+                           "menu"));
+    });
+    connect(JvApplicationHotKey1, &ApplicationHotKey::hotKeyDeclined, this, [this] {
+        showHotKeyInformation(
+            QStringLiteral("The desktop did not bind this shortcut key to Brenvik\nPlease select "
+                           "another shortcut key and try again"));
+    });
+    connect(JvApplicationHotKey1, &ApplicationHotKey::hotKeyBoundElsewhere, this,
+            [this](const QString& description) {
+                showHotKeyInformation(
+                    QStringLiteral("The desktop bound Brenvik's shortcut to %1 instead of the key "
+                                   "you selected")
+                        .arg(description));
+            });
     optionsPage_->bindHotKey(*JvApplicationHotKey1);
     CoolTrayIcon1 = new TrayIcon(*this);
 }
 
 void TMainForm::JvApplicationHotKey1HotKeyRegisterFailed() {
-    QMessageBox box(
-        QMessageBox::Information, QStringLiteral("Information"),
+    // The message's line break is a lone carriage return, which a Qt label does not break at.
+    showHotKeyInformation(
         QStringLiteral("Brenvik failed to register this shortcut key as it is currently "
-                       "used by another Windows application\rPlease select another "
-                       "shortcut key and try again"),
-        QMessageBox::Ok, this);
+                       "used by another Windows application\nPlease select another "
+                       "shortcut key and try again"));
+}
+
+void TMainForm::showHotKeyInformation(const QString& text) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
+                    this);
     box.exec();
 }
 
@@ -288,7 +310,8 @@ void TMainForm::LoadHotKey() {
         if (code < 0 || code > 0xFFFF)
             return;
         optionsPage_->hotKeyEdit()->setCode(static_cast<std::uint16_t>(code));
-        JvApplicationHotKey1->activate(optionsPage_->hotKeyEdit()->code());
+        JvApplicationHotKey1->activate(optionsPage_->hotKeyEdit()->code(),
+                                       ApplicationHotKey::Origin::StartUp);
         registry.CloseKey();
     } catch (const platform::ERegistryException&) {
         // A stored code of another type: no hot key this run, without a message.

@@ -130,6 +130,8 @@ private:
     void connectWashTriggers();
     // The desktop refused the hot key.
     void JvApplicationHotKey1HotKeyRegisterFailed();
+    // What became of a key the user registered, where the desktop, not another program, decided.
+    void showHotKeyInformation(const QString& text);
     void runStep(void (TMainForm::*step)());
 
     // Creation steps.

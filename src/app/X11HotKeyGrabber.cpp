@@ -40,14 +40,14 @@ public:
         xcb_key_symbols_free(symbols_);
     }
 
-    bool registerKey(int identifier, const platform::Shortcut& key) override {
+    Registration registerKey(int identifier, const platform::Shortcut& key) override {
         const std::optional<std::uint32_t> keysym = platform::keysymForVirtualKey(key.virtualKey);
         if (!keysym)
-            return false;
+            return Registration::Taken;
         const std::vector<xcb_keycode_t> keycodes = keycodesFor(*keysym);
         if (keycodes.empty())
-            return false; // not on this keyboard
-        Grab grab{identifier, keycodes.front(), 0, numLockMask(), {}};
+            return Registration::Taken; // not on this keyboard
+        Grab grab{identifier, keycodes.front(), 0, numLockMask(), {}, false, XCB_CURRENT_TIME};
         if (key.shift)
             grab.modifiers |= XCB_MOD_MASK_SHIFT;
         if (key.ctrl)
@@ -78,10 +78,10 @@ public:
         if (refused) {
             ungrab(grab, grab.variants);
             xcb_flush(connection_);
-            return false;
+            return Registration::Taken;
         }
         grabs_.push_back(std::move(grab));
-        return true;
+        return Registration::Held;
     }
 
     void unregisterKey(int identifier) override {
@@ -105,15 +105,31 @@ public:
                                                        const_cast<xcb_generic_event_t*>(event)));
             return false;
         }
-        if (type != XCB_KEY_PRESS)
+        if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
             return false;
-        const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
-        if (press->event != root_)
+        // Press and release events share one layout.
+        const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
+        if (key->event != root_)
             return false;
-        for (const Grab& grab : grabs_) {
-            const std::uint16_t state = press->state & 0xFF & ~(XCB_MOD_MASK_LOCK | grab.numLock);
-            if (press->detail == grab.keycode && state == grab.modifiers) {
-                if (pressed)
+        if (type == XCB_KEY_RELEASE) {
+            // The grab holds the keyboard until the key is let go, so its release comes here
+            // whatever the modifiers are by then.
+            for (Grab& grab : grabs_)
+                if (key->detail == grab.keycode && grab.held) {
+                    grab.held = false;
+                    grab.releasedAt = key->time;
+                }
+            return false;
+        }
+        for (Grab& grab : grabs_) {
+            const std::uint16_t state = key->state & 0xFF & ~(XCB_MOD_MASK_LOCK | grab.numLock);
+            if (key->detail == grab.keycode && state == grab.modifiers) {
+                // Auto-repeat of a held key: further presses without a release, or, where the
+                // server sends repeat as release and press, a press stamped with the time of the
+                // release just before it.
+                const bool repeat = grab.held || key->time == grab.releasedAt;
+                grab.held = true;
+                if (!repeat && pressed)
                     pressed(grab.identifier);
                 return true;
             }
@@ -128,6 +144,8 @@ private:
         std::uint16_t modifiers;
         std::uint16_t numLock;
         std::vector<std::uint16_t> variants; // the lock variants actually grabbed
+        bool held = false;
+        xcb_timestamp_t releasedAt = XCB_CURRENT_TIME;
     };
 
     std::vector<xcb_keycode_t> keycodesFor(xcb_keysym_t keysym) {

@@ -11,6 +11,7 @@ struct KeyRow {
     std::uint8_t virtualKey;
     std::uint32_t keysym; // the unshifted X keysym the key is grabbed by
     std::string name;
+    std::string keysymName; // the keysym's own name, as desktop shortcut settings write the key
 };
 
 // Keysym values are the X protocol's (X11/keysymdef.h); they are written out so the core needs no
@@ -19,27 +20,46 @@ std::vector<KeyRow> buildKeyTable() {
     std::vector<KeyRow> rows;
     for (char letter = 'A'; letter <= 'Z'; ++letter)
         rows.push_back({static_cast<std::uint8_t>(letter),
-                        static_cast<std::uint32_t>(letter - 'A' + 'a'), std::string(1, letter)});
+                        static_cast<std::uint32_t>(letter - 'A' + 'a'), std::string(1, letter),
+                        std::string(1, static_cast<char>(letter - 'A' + 'a'))});
     for (char digit = '0'; digit <= '9'; ++digit)
         rows.push_back({static_cast<std::uint8_t>(digit), static_cast<std::uint32_t>(digit),
-                        std::string(1, digit)});
+                        std::string(1, digit), std::string(1, digit)});
     for (int i = 0; i < 24; ++i) // VK_F1..VK_F24, XK_F1..XK_F24
-        rows.push_back(
-            {static_cast<std::uint8_t>(VK_F1 + i), 0xFFBEu + i, "F" + std::to_string(i + 1)});
+        rows.push_back({static_cast<std::uint8_t>(VK_F1 + i), 0xFFBEu + i,
+                        "F" + std::to_string(i + 1), "F" + std::to_string(i + 1)});
     for (int i = 0; i < 10; ++i) // VK_NUMPAD0..9, XK_KP_0..9
-        rows.push_back(
-            {static_cast<std::uint8_t>(VK_NUMPAD0 + i), 0xFFB0u + i, "Num " + std::to_string(i)});
+        rows.push_back({static_cast<std::uint8_t>(VK_NUMPAD0 + i), 0xFFB0u + i,
+                        "Num " + std::to_string(i), "KP_" + std::to_string(i)});
     const std::vector<KeyRow> fixed{
-        {VK_SPACE, 0x0020, "Space"}, {0x21, 0xFF55, "Page Up"},   {0x22, 0xFF56, "Page Down"},
-        {0x23, 0xFF57, "End"},       {0x24, 0xFF50, "Home"},      {0x25, 0xFF51, "Left"},
-        {0x26, 0xFF52, "Up"},        {0x27, 0xFF53, "Right"},     {0x28, 0xFF54, "Down"},
-        {0x2D, 0xFF63, "Insert"},    {0x2E, 0xFFFF, "Delete"},    {0x6A, 0xFFAA, "Num *"},
-        {0x6B, 0xFFAB, "Num +"},     {0x6C, 0xFFAC, "Separator"}, {0x6D, 0xFFAD, "Num -"},
-        {0x6E, 0xFFAE, "Num ."},     {0x6F, 0xFFAF, "Num /"},     {0xBA, 0x003B, ";"},
-        {0xBB, 0x003D, "="},         {0xBC, 0x002C, ","},         {0xBD, 0x002D, "-"},
-        {0xBE, 0x002E, "."},         {0xBF, 0x002F, "/"},         {0xC0, 0x0060, "`"},
-        {0xDB, 0x005B, "["},         {0xDC, 0x005C, "\\"},        {0xDD, 0x005D, "]"},
-        {0xDE, 0x0027, "'"},
+        {VK_SPACE, 0x0020, "Space", "space"},
+        {0x21, 0xFF55, "Page Up", "Prior"},
+        {0x22, 0xFF56, "Page Down", "Next"},
+        {0x23, 0xFF57, "End", "End"},
+        {0x24, 0xFF50, "Home", "Home"},
+        {0x25, 0xFF51, "Left", "Left"},
+        {0x26, 0xFF52, "Up", "Up"},
+        {0x27, 0xFF53, "Right", "Right"},
+        {0x28, 0xFF54, "Down", "Down"},
+        {0x2D, 0xFF63, "Insert", "Insert"},
+        {0x2E, 0xFFFF, "Delete", "Delete"},
+        {0x6A, 0xFFAA, "Num *", "KP_Multiply"},
+        {0x6B, 0xFFAB, "Num +", "KP_Add"},
+        {0x6C, 0xFFAC, "Separator", "KP_Separator"},
+        {0x6D, 0xFFAD, "Num -", "KP_Subtract"},
+        {0x6E, 0xFFAE, "Num .", "KP_Decimal"},
+        {0x6F, 0xFFAF, "Num /", "KP_Divide"},
+        {0xBA, 0x003B, ";", "semicolon"},
+        {0xBB, 0x003D, "=", "equal"},
+        {0xBC, 0x002C, ",", "comma"},
+        {0xBD, 0x002D, "-", "minus"},
+        {0xBE, 0x002E, ".", "period"},
+        {0xBF, 0x002F, "/", "slash"},
+        {0xC0, 0x0060, "`", "grave"},
+        {0xDB, 0x005B, "[", "bracketleft"},
+        {0xDC, 0x005C, "\\", "backslash"},
+        {0xDD, 0x005D, "]", "bracketright"},
+        {0xDE, 0x0027, "'", "apostrophe"},
     };
     rows.insert(rows.end(), fixed.begin(), fixed.end());
     return rows;
@@ -127,6 +147,20 @@ std::optional<std::uint8_t> virtualKeyForKeysym(std::uint32_t keysym) {
         if (alias.keysym == keysym)
             return alias.virtualKey;
     return std::nullopt;
+}
+
+std::string shortcutTrigger(const Shortcut& key) {
+    const KeyRow* row = rowForVirtualKey(key.virtualKey);
+    if (row == nullptr)
+        return {};
+    std::string trigger;
+    if (key.ctrl)
+        trigger += "CTRL+";
+    if (key.alt)
+        trigger += "ALT+";
+    if (key.shift)
+        trigger += "SHIFT+";
+    return trigger + row->keysymName;
 }
 
 std::string_view virtualKeyName(std::uint8_t virtualKey) {

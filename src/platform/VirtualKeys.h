@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace brenvik::platform {
@@ -39,6 +40,9 @@ std::optional<std::uint32_t> keysymForVirtualKey(std::uint8_t virtualKey);
 // The virtual key of an X keysym (upper- and lower-case letters both name the letter key);
 // nullopt for keysyms the code cannot store.
 std::optional<std::uint8_t> virtualKeyForKeysym(std::uint32_t keysym);
+// The key as desktop shortcut settings write it: modifiers, then the keysym's name ("CTRL+ALT+w",
+// "SHIFT+KP_7"); empty when the key is unmapped.
+std::string shortcutTrigger(const Shortcut& key);
 // The key's name as the entry box shows it ("W", "F5", "Num 7", "Page Up"); empty when unmapped.
 std::string_view virtualKeyName(std::uint8_t virtualKey);
 

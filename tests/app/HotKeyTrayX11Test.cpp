@@ -10,6 +10,8 @@
 #include "app/SettingsClass.h"
 #include "app/TrayIcon.h"
 #include "fakes/FakePlatform.h"
+#include "memory/MemoryPage.h"
+#include "memory/MemoryToFreeBox.h"
 #include "support/TempHome.h"
 
 #include <QAction>
@@ -108,7 +110,9 @@ TEST_F(X11Test, TypedCtrlAltWIsStoredAndItsPressStartsAWashWhateverTheLocks) {
     EXPECT_EQ(storedShortcut(), 0xC057);
     EXPECT_TRUE(form.applicationHotKey()->active());
 
-    // From anywhere, the window hidden.
+    // From anywhere, the window hidden. A small wash, so that its end does not hang on the
+    // machine's speed.
+    form.memoryPage()->memoryToFreeBox()->setMegabytes(8);
     form.hide();
     QSignalSpy washes(form.applicationHotKey(), &ApplicationHotKey::hotKey);
     // The wash it starts greys "Wash Now!" until it ends.
@@ -131,6 +135,36 @@ TEST_F(X11Test, TypedCtrlAltWIsStoredAndItsPressStartsAWashWhateverTheLocks) {
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+w")});
     QTest::qWait(300);
     EXPECT_EQ(washes.count(), 3);
+}
+
+TEST_F(X11Test, AHeldKeyWashesOnceWhateverItsAutoRepeat) {
+    form.FormCreate();
+    form.applicationHotKey()->activate(0xC057);
+    ASSERT_TRUE(form.applicationHotKey()->active());
+    QSignalSpy washes(form.applicationHotKey(), &ApplicationHotKey::hotKey);
+    // The server repeats a held key after its repeat delay; two seconds give some 30 repeats.
+    xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+alt+w")});
+    QTest::qWait(2000);
+    xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+alt+w")});
+    QTest::qWait(300);
+    EXPECT_EQ(washes.count(), 1);
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
+    WAIT_UNTIL(washes.count() == 2, 5000);
+}
+
+TEST_F(X11Test, StoredShortcutRegistersAtStartUpAndItsPressWashes) {
+    {
+        TRegistry registry(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(registry.OpenKey(SettingsKeyPath, true));
+        registry.WriteInteger("Shortcut", 0xC057);
+    }
+    test::MessageBoxCatcher boxes;
+    form.FormCreate();
+    EXPECT_TRUE(form.applicationHotKey()->active());
+    QSignalSpy washes(form.applicationHotKey(), &ApplicationHotKey::hotKey);
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
+    WAIT_UNTIL(washes.count() == 1, 5000);
+    EXPECT_TRUE(boxes.seen.empty());
 }
 
 TEST_F(X11Test, KeyHeldByAnotherClientIsRefusedButStoredAndAFreeKeyThenWorks) {
@@ -170,10 +204,11 @@ TEST_F(X11Test, InAWaylandSessionTheXWaylandGrabIsNotTrusted) {
     test::TempHome home;
     home.setEnv("WAYLAND_DISPLAY", "wayland-0");
     ApplicationHotKey hotKey(makeDesktopHotKeyGrabber());
-    QSignalSpy refusals(&hotKey, &ApplicationHotKey::hotKeyRegisterFailed);
     hotKey.activate(0xC057);
-    EXPECT_EQ(refusals.count(), 1);
     EXPECT_FALSE(hotKey.active());
+    // Nothing grabbed: another client can still take the key.
+    OtherClient other;
+    EXPECT_TRUE(other.grab(KeysymW, CtrlAlt));
 }
 
 TEST_F(X11Test, StartUpWithAKeyAnotherCopyHoldsShowsTheRefusal) {

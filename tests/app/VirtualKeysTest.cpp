@@ -67,6 +67,22 @@ TEST(VirtualKeyTableTest, OtherKeysymsOfTheSameKeyNameIt) {
         EXPECT_EQ(virtualKeyForKeysym(alias.keysym), alias.virtualKey) << alias.keysym;
 }
 
+TEST(ShortcutTriggerTest, WritesTheKeyAsDesktopShortcutSettingsDo) {
+    const std::pair<std::uint16_t, const char*> cases[] = {
+        {0xC057, "CTRL+ALT+w"},
+        {0x2074, "SHIFT+F5"},
+        {0xE067, "CTRL+ALT+SHIFT+KP_7"},
+        {0x4021, "CTRL+Prior"},
+        {0x80BA, "ALT+semicolon"},
+        {0x0031, "1"},
+        {0x4020, "CTRL+space"},
+        {0x40DE, "CTRL+apostrophe"},
+        {0x405B, ""}, // the Windows key: no key to write
+    };
+    for (const auto& [code, trigger] : cases)
+        EXPECT_EQ(shortcutTrigger(Shortcut::fromCode(code)), trigger) << code;
+}
+
 TEST(VirtualKeyTableTest, KeysTheCodeCannotNameHaveNoMapping) {
     // VK_CANCEL, VK_SHIFT, VK_LWIN, VK_APPS, an unassigned code: a hot key on them is refused.
     for (std::uint8_t virtualKey : {0x00, 0x03, 0x10, 0x5B, 0x5D, 0xFF}) {
