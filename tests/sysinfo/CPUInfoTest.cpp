@@ -122,6 +122,21 @@ void via(FakeProcessor& p) {
     p.setLeaf(0x80000006, {0, 0, 128u << 16, 0});
 }
 
+// VIA's C3 puts the L2 size in the top byte of 0x80000006; the first Nehemiah says 65 KB for 64.
+void viaC3(FakeProcessor& p) {
+    p.setVendor("CentaurHauls", 1, 0x80000006);
+    p.setLeaf(1, {0x0689, 0, 0, MMX | TSC});
+    p.setBrand("VIA Ezra");
+    p.setLeaf(0x80000006, {0, 0, 0x40040120, 0});
+}
+
+void viaNehemiah(FakeProcessor& p) {
+    p.setVendor("CentaurHauls", 1, 0x80000006);
+    p.setLeaf(1, {0x0691, 0, 0, MMX | TSC});
+    p.setBrand("VIA Nehemiah");
+    p.setLeaf(0x80000006, {0, 0, 65u << 16, 0});
+}
+
 void crusoe(FakeProcessor& p) {
     p.setVendor("GenuineTMx86", 1, 0);
     p.setLeaf(1, {0x0543, 0, 0, MMX | TSC});
@@ -160,6 +175,8 @@ const CpuCase Cases[] = {
     {"EPYC, L3 in 0x8000001D", epyc, "AMD EPYC", "AuthenticAMD", 25, 17, 1, true, true, 1024, 32},
     {"Cyrix, names from the tables", cyrix, "Cyrix 6x86", "CyrixInstead", 5, 2, 1, false, false, 0, 0},
     {"VIA, brand and 0x80000006", via, "VIA Esther processor 1500MHz", "CentaurHauls", 6, 10, 9, false, true, 128, 0},
+    {"VIA C3, L2 in the top byte", viaC3, "VIA Ezra", "CentaurHauls", 6, 8, 9, false, true, 64, 0},
+    {"VIA Nehemiah stepping 1", viaNehemiah, "VIA Nehemiah", "CentaurHauls", 6, 9, 1, false, true, 64, 0},
     {"Transmeta, names from the tables", crusoe, "Transmeta Crusoe", "GenuineTMx86", 5, 4, 3, false, true, 0, 0},
     {"Another vendor: leaf 1 and long mode", otherVendor, "Unknown", "HygonGenuine", 24, 0, 1, true, true, 0, 0},
     {"No CPUID", noCpuid, "Unknown", "", 4, 0, 0, false, false, 0, 0},
