@@ -33,6 +33,9 @@ printf '%s\n\n%s\n%s\n' 'Brenvik Registry Hive Version 1' \
 printf '[Desktop Entry]\nType=Application\nName=Notes\nExec=/usr/bin/notes --minimised\n' \
   >"$XDG_CONFIG_HOME/autostart/notes.desktop"
 cp "$program" "$work/program/brenvik"
+# A made-up machine, so that "Product ID:" shows no real machine's identifier.
+printf '5f2b8a0c9e4d4c7a8b1e2d3f4a5b6c7d\n' >"$work/machine-id"
+export BRENVIK_MACHINE_ID_FILE=$work/machine-id
 
 "$work/program/brenvik" >"$work/brenvik.log" 2>&1 &
 app=$!

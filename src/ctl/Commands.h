@@ -4,6 +4,7 @@
 // 0 done, 1 the command failed (for instance a name that matches nothing), 2 bad usage.
 
 #include <iosfwd>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
@@ -27,5 +28,8 @@ int runSettings(Invocation& call);
 void printAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows);
 // Prints a table: every column but the last padded to its widest cell, two blanks between columns.
 void printColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows);
+// Prints one JSON document and a newline. Texts from the system (file names, environment values)
+// need not be UTF-8: their bad bytes become U+FFFD instead of failing the output.
+void printJson(std::ostream& out, const nlohmann::ordered_json& json);
 
 } // namespace brenvik::ctl

@@ -1,6 +1,7 @@
 #include "ctl/Commands.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 namespace brenvik::ctl {
@@ -29,6 +30,10 @@ void printColumns(std::ostream& out, const std::vector<std::vector<std::string>>
         }
         out << '\n';
     }
+}
+
+void printJson(std::ostream& out, const nlohmann::ordered_json& json) {
+    out << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 } // namespace brenvik::ctl

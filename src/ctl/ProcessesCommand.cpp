@@ -69,9 +69,7 @@ int runProcesses(Invocation& call) {
                              {"path", item->Path()},
                              {"pid", item->ProcessID()},
                              {"threads", item->ThreadCount()}});
-    // File names need not be UTF-8; such bytes are replaced rather than failing the listing.
-    call.out << processes.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-             << '\n';
+    printJson(call.out, processes);
     return 0;
 }
 

@@ -25,7 +25,7 @@ int runSettings(Invocation& call) {
             {"CleanMemoryOnMemLimit", settings.CleanMemoryOnMemLimit()},
             {"RunAtStartup", settings.RunAtStartup()},
         };
-        call.out << json.dump(2) << '\n';
+        printJson(call.out, json);
         return 0;
     }
     const auto flag = [](bool value) { return std::string(value ? "true" : "false"); };

@@ -76,7 +76,7 @@ int listEntries(Invocation& call) {
         nlohmann::ordered_json entries = nlohmann::ordered_json::array();
         for (const TStartupItem* item : items)
             entries.push_back(jsonOf(*item));
-        call.out << entries.dump(2) << '\n';
+        printJson(call.out, entries);
     } else {
         printTable(call.out, items);
     }
@@ -130,7 +130,7 @@ int change(Invocation& call, Change what) {
                        : what == Change::Enable ? "Enabled"
                                                 : "Deleted";
     if (call.json) {
-        call.out << nlohmann::ordered_json{{"action", verb}, {"entries", changed}}.dump(2) << '\n';
+        printJson(call.out, nlohmann::ordered_json{{"action", verb}, {"entries", changed}});
         return 0;
     }
     for (const auto& entry : changed)

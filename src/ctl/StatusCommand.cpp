@@ -49,7 +49,7 @@ int runStatus(Invocation& call) {
             {"total_bytes", figures.totalPageFile},   {"available_bytes", figures.availPageFile}};
         document["uptime"] = tick.uptime.str();
         document["cpu_usage_percent"] = load;
-        call.out << document.dump(2) << '\n';
+        printJson(call.out, document);
         return 0;
     }
     printAligned(call.out, {{"Total:", startup.total.str()},

@@ -46,7 +46,7 @@ int runSysinfo(Invocation& call) {
                 rows[caption] = value;
             json[section.key] = std::move(rows);
         }
-        call.out << json.dump(2) << '\n';
+        printJson(call.out, json);
         return 0;
     }
     bool first = true;

@@ -57,7 +57,7 @@ void printJson(std::ostream& out, const WashResult& result, const WashReport& re
         {"report", nlohmann::ordered_json::parse(washReportJson(report))},
         {"text", washReportText(report)},
     };
-    out << json.dump(2) << '\n';
+    ctl::printJson(out, json);
 }
 
 } // namespace

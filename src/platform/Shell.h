@@ -12,7 +12,8 @@ class Shell {
 public:
     virtual ~Shell() = default;
 
-    // "open"/"Open": an executable (a path, or a bare name found on the PATH) starts directly, in
+    // "open"/"Open": a program (an executable ELF file or "#!" script: a path, or a bare name found
+    // on the PATH) starts directly, in
     // `directory` when given, with `parameters` split into words as a command line is; anything
     // else (a document, a folder, a web address) goes to the desktop's default handler.
     // "explore": the folder opens in the desktop's file manager. True when the start succeeded;

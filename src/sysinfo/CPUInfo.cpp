@@ -27,15 +27,17 @@ std::uint32_t bits(std::uint32_t value, int low, int count) {
     return (value >> low) & ((1u << count) - 1);
 }
 
-// The size in kilobytes of each cache of `level` described by a deterministic cache leaf (Intel's
-// leaf 4, AMD's 0x8000001D, the same layout), summed.
+// The size in kilobytes of the data or unified caches of `level` a deterministic cache leaf
+// (Intel's leaf 4, AMD's 0x8000001D, the same layout) lists, summed; 0 when it lists none.
 std::uint32_t deterministicCacheSize(Processor& processor, std::uint32_t leaf, unsigned level) {
+    constexpr unsigned InstructionCache = 2;
     std::uint64_t bytes = 0;
     for (std::uint32_t index = 0; index < 16; ++index) {
         const CpuidRegisters cache = processor.cpuid(leaf, index);
-        if (bits(cache.eax, 0, 5) == 0) // no more caches
+        const unsigned type = bits(cache.eax, 0, 5);
+        if (type == 0) // no more caches
             break;
-        if (bits(cache.eax, 5, 3) != level)
+        if (bits(cache.eax, 5, 3) != level || type == InstructionCache)
             continue;
         const std::uint64_t ways = bits(cache.ebx, 22, 10) + 1;
         const std::uint64_t partitions = bits(cache.ebx, 12, 10) + 1;
@@ -46,17 +48,20 @@ std::uint32_t deterministicCacheSize(Processor& processor, std::uint32_t leaf, u
     return static_cast<std::uint32_t>(bytes / 1024);
 }
 
-// The level-2 and level-3 sizes the cache descriptors of leaf 2 give, in kilobytes.
-struct DescriptorSums {
+// Level-2 and level-3 cache sizes in kilobytes; 0 where a source reports none.
+struct Caches {
     std::uint32_t level2 = 0;
     std::uint32_t level3 = 0;
 };
 
-DescriptorSums leaf2Caches(Processor& processor, std::uint32_t maxLeaf, unsigned family,
-                           unsigned model) {
-    DescriptorSums sums;
-    if (maxLeaf < 2)
-        return sums;
+Caches deterministicCaches(Processor& processor, std::uint32_t leaf) {
+    return {deterministicCacheSize(processor, leaf, 2), deterministicCacheSize(processor, leaf, 3)};
+}
+
+// The sizes the cache descriptors of leaf 2 give.
+
+Caches leaf2Caches(Processor& processor, unsigned family, unsigned model) {
+    Caches sums;
     // The low byte of EAX tells how often the leaf must be read to get every descriptor.
     CpuidRegisters registers = processor.cpuid(2);
     const unsigned reads = std::max(1u, std::min(bits(registers.eax, 0, 8), 16u));
@@ -70,11 +75,6 @@ DescriptorSums leaf2Caches(Processor& processor, std::uint32_t maxLeaf, unsigned
                 continue;
             for (int byte = r == 0 ? 1 : 0; byte < 4; ++byte) {
                 const auto descriptor = static_cast<std::uint8_t>(bits(values[r], 8 * byte, 8));
-                if (descriptor == UseLeaf4Descriptor && maxLeaf >= 4) {
-                    sums.level2 += deterministicCacheSize(processor, 4, 2);
-                    sums.level3 += deterministicCacheSize(processor, 4, 3);
-                    continue;
-                }
                 const CacheDescriptor cache = DecodeCacheDescriptor(descriptor, family, model);
                 if (cache.level == 2)
                     sums.level2 += cache.kilobytes;
@@ -84,6 +84,21 @@ DescriptorSums leaf2Caches(Processor& processor, std::uint32_t maxLeaf, unsigned
         }
     }
     return sums;
+}
+
+// The second-level size in kilobytes leaf 0x80000006 gives, with VIA's known slips mended as the
+// kernel mends them: the C3 (family 6, models 7 and 8) puts the size in the top byte, and the
+// first Nehemiah (model 9, stepping 1) says 65 for 64.
+std::uint32_t summaryLevel2(const CpuidRegisters& extended6, CpuVendor vendor, unsigned family,
+                            unsigned model, unsigned stepping) {
+    std::uint32_t kilobytes = bits(extended6.ecx, 16, 16);
+    if (vendor == CpuVendor::Centaur && family == 6) {
+        if (model == 7 || model == 8)
+            kilobytes >>= 8;
+        else if (model == 9 && stepping == 1 && kilobytes == 65)
+            kilobytes = 64;
+    }
+    return kilobytes;
 }
 
 std::string vendorString(const CpuidRegisters& leaf0) {
@@ -166,16 +181,16 @@ CpuIdentity IdentifyProcessor(Processor& processor) {
     identity.mmx = (leaf1.edx & BitMMX) != 0;
     identity.timeStampCounter = (leaf1.edx & BitTimeStampCounter) != 0;
 
-    std::uint32_t maxExtended = 0;
-    if (vendor != CpuVendor::Other) {
-        maxExtended = processor.cpuid(ExtendedBase).eax;
-        // Processors without extended leaves may echo anything here.
-        if ((maxExtended & 0xFFFF0000u) != ExtendedBase)
-            maxExtended = 0;
-    }
+    // Every maker's 64-bit processors report long mode in the same bit, so the extended leaves are
+    // read whoever made the processor.
+    std::uint32_t maxExtended = processor.cpuid(ExtendedBase).eax;
+    // Processors without extended leaves may echo anything here.
+    if ((maxExtended & 0xFFFF0000u) != ExtendedBase)
+        maxExtended = 0;
     const bool extended = maxExtended >= ExtendedBase + 1;
     const CpuidRegisters extended1 =
         extended ? processor.cpuid(ExtendedBase + 1) : CpuidRegisters{};
+    identity.is64Bits = extended && (extended1.edx & BitLongMode) != 0;
 
     const std::uint32_t signature =
         vendor == CpuVendor::AMD && extended ? extended1.eax : leaf1.eax;
@@ -193,32 +208,37 @@ CpuIdentity IdentifyProcessor(Processor& processor) {
     if (vendor == CpuVendor::Other)
         return identity; // only the generic decoding of leaf 1
 
-    identity.is64Bits = extended && (extended1.edx & BitLongMode) != 0;
     const std::string brand =
         maxExtended >= ExtendedBase + 4 ? brandString(processor) : std::string();
     identity.name = brand.empty() ? ProcessorNameFromTables(vendor, family, model) : brand;
 
     const CpuidRegisters extended6 =
         maxExtended >= ExtendedBase + 6 ? processor.cpuid(ExtendedBase + 6) : CpuidRegisters{};
+    // Where the processor lists its caches one by one, that list gives the sizes of one cache as
+    // the kernel shows them; the older summary leaves may give another figure (a hypervisor's, or
+    // the whole package's third level).
+    Caches listed;
+    if (vendor == CpuVendor::Intel && maxLeaf >= 4)
+        listed = deterministicCaches(processor, 4);
+    else if (vendor == CpuVendor::AMD && (extended1.ecx & BitTopologyExtensions) != 0 &&
+             maxExtended >= ExtendedBase + 0x1D)
+        listed = deterministicCaches(processor, ExtendedBase + 0x1D);
+
     // Leaf 2 descriptors are Intel's encoding; other makers leave the leaf empty or mean other
     // things by the same bytes.
-    const DescriptorSums descriptors = vendor == CpuVendor::Intel
-                                           ? leaf2Caches(processor, maxLeaf, family, model)
-                                           : DescriptorSums{};
-    identity.l2Cache = bits(extended6.ecx, 16, 16);
+    const Caches descriptors = vendor == CpuVendor::Intel && maxLeaf >= 2
+                                   ? leaf2Caches(processor, family, model)
+                                   : Caches{};
+    identity.l2Cache = listed.level2;
+    if (identity.l2Cache == 0)
+        identity.l2Cache = summaryLevel2(extended6, vendor, family, model, identity.stepping);
     if (identity.l2Cache == 0)
         identity.l2Cache = descriptors.level2;
 
-    if (vendor == CpuVendor::Intel) {
-        identity.l3Cache = descriptors.level3;
-    } else if (vendor == CpuVendor::AMD) {
-        // Where the processor lists its caches one by one, that list gives the third-level cache a
-        // core sees; leaf 0x80000006 may give the whole package's.
-        if ((extended1.ecx & BitTopologyExtensions) != 0 && maxExtended >= ExtendedBase + 0x1D)
-            identity.l3Cache = deterministicCacheSize(processor, ExtendedBase + 0x1D, 3) / 1024;
-        else
-            identity.l3Cache = extended6.edx >> 19;
-    }
+    if (vendor == CpuVendor::Intel)
+        identity.l3Cache = listed.level3 != 0 ? listed.level3 : descriptors.level3;
+    else if (vendor == CpuVendor::AMD) // in megabytes
+        identity.l3Cache = listed.level3 != 0 ? listed.level3 / 1024 : extended6.edx >> 19;
     return identity;
 }
 

@@ -17,9 +17,6 @@ struct CacheDescriptor {
     std::uint32_t kilobytes = 0;
 };
 
-// Descriptor 0xFF says the caches are described by leaf 4 instead.
-inline constexpr std::uint8_t UseLeaf4Descriptor = 0xFF;
-
 // One descriptor byte of leaf 2; family and model settle the one descriptor whose meaning
 // depends on the processor.
 CacheDescriptor DecodeCacheDescriptor(std::uint8_t descriptor, unsigned family, unsigned model);

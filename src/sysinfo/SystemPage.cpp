@@ -167,14 +167,18 @@ void SystemPage::fillCpuCapabilities(const std::vector<InfoRow>& rows) {
 }
 
 void SystemPage::fillFolders(const TSystemFolders& folders) {
-    for (std::size_t row = 0; row < FolderRows().size(); ++row)
-        folderFields_[row]->setText(text(FolderRows()[row].read(folders)));
+    for (std::size_t row = 0; row < FolderRows().size(); ++row) {
+        folderPaths_[row] = FolderRows()[row].read(folders);
+        folderFields_[row]->setText(text(folderPaths_[row]));
+    }
 }
 
 void SystemPage::OpenFolderSFoldersExecute(QObject* sender) {
-    for (QLineEdit* field : folderFields_) {
-        if (field == sender) {
-            platform::current().shell->execute("explore", field->text().toStdString());
+    for (std::size_t row = 0; row < folderFields_.size(); ++row) {
+        if (folderFields_[row] == sender) {
+            // The path as the system gave it: a name that is not valid UTF-8 does not survive the
+            // trip through the field's text.
+            platform::current().shell->execute("explore", folderPaths_[row]);
             return;
         }
     }

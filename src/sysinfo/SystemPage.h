@@ -9,6 +9,7 @@
 #include <QMap>
 #include <QWidget>
 #include <array>
+#include <string>
 
 class QGroupBox;
 class QLabel;
@@ -58,6 +59,7 @@ private:
     UsageGraph* cpuHistoryGraph_ = nullptr;
     QMap<QString, QLabel*> values_;
     std::array<QLineEdit*, 16> folderFields_{};
+    std::array<std::string, 16> folderPaths_; // as shown in the fields, byte for byte
 };
 
 } // namespace brenvik

@@ -54,9 +54,10 @@ protected:
 TEST_F(OsReleaseKeyTest, ProductNameAndIdComeFromTheSystemFiles) {
     writeFile(files.osRelease, "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12\"\n");
     writeFile(files.osReleaseFallback, "PRETTY_NAME=\"Fallback\"\n");
-    writeFile(files.machineId, "3d1219c7c4c5404aaa1f6d2a48adfda4\n");
+    writeFile(files.machineId, "5f2b8a0c9e4d4c7a8b1e2d3f4a5b6c7d\n"); // a made-up machine
     EXPECT_EQ(text("ProductName"), "Debian GNU/Linux 12");
-    EXPECT_EQ(text("productid"), "3d1219c7c4c5404aaa1f6d2a48adfda4");
+    // The program's own identifier derived from the machine id, never the machine id itself.
+    EXPECT_EQ(text("productid"), "57e00f0d174d48ac8f9bf56f7abe7c48");
     EXPECT_EQ(key.valueNames(), (std::vector<std::string>{"ProductName", "ProductID"}));
     EXPECT_FALSE(key.value("CSDVersion")); // no Linux counterpart
     EXPECT_EQ(key.setValue("ProductName", RegValue::string("x")), ERROR_ACCESS_DENIED);
@@ -68,7 +69,7 @@ TEST_F(OsReleaseKeyTest, FallbacksAndAbsentValues) {
     EXPECT_EQ(text("ProductName"), "Fallback"); // NAME when PRETTY_NAME is missing
     writeFile(files.osRelease, "ID=x\n");
     EXPECT_EQ(text("ProductName"), "Linux"); // the first file alone counts once it exists
-    for (const char* id : {"", "uninitialized\n", "3d1219c7c4c5404aaa1f6d2a48adfdZZ\n"}) {
+    for (const char* id : {"", "uninitialized\n", "5f2b8a0c9e4d4c7a8b1e2d3f4a5b6cZZ\n"}) {
         writeFile(files.machineId, id);
         EXPECT_FALSE(key.value("ProductID")) << id;
     }

@@ -48,6 +48,15 @@ TEST_F(ProcessesCommandTest, JsonListsThePageRowsInThePageOrder) {
     EXPECT_EQ(rows[3]["name"], ""); // empty names last
 }
 
+TEST_F(ProcessesCommandTest, JsonReplacesBytesThatAreNotUtf8) {
+    table.add(400, "/opt/caf\xe9/caf\xe9");
+    ASSERT_EQ(run({}, true), 0);
+    const auto rows = nlohmann::json::parse(out.str());
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[2]["name"], "caf\uFFFD");
+    EXPECT_EQ(rows[2]["path"], "/opt/caf\uFFFD/caf\uFFFD");
+}
+
 TEST_F(ProcessesCommandTest, TextIsATableWithAHeaderAndArgumentsAreRefused) {
     ASSERT_EQ(run({}, false), 0);
     std::istringstream lines(out.str());

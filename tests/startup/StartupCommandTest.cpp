@@ -68,6 +68,17 @@ TEST_F(StartupCommandTest, ListShowsEntriesByNameAsTextAndJson) {
     EXPECT_FALSE(std::filesystem::exists(home.root() / "portable" / "startup.dat"));
 }
 
+TEST_F(StartupCommandTest, JsonReplacesBytesThatAreNotUtf8) {
+    putString(HKEY_CURRENT_USER, RunKey, "caf\xe9", "/usr/bin/caf\xe9");
+    ASSERT_EQ(run({"list"}, true), 0);
+    const auto json = nlohmann::json::parse(out.str());
+    ASSERT_EQ(json.size(), 3u);
+    EXPECT_EQ(json[2]["name"], "caf\uFFFD");
+    EXPECT_EQ(json[2]["commandLine"], "/usr/bin/caf\uFFFD");
+    ASSERT_EQ(run({"disable", "caf\xe9"}, true), 0);
+    EXPECT_EQ(nlohmann::json::parse(out.str())["entries"][0]["name"], "caf\uFFFD");
+}
+
 TEST_F(StartupCommandTest, DisableEnableAndDeleteGoThroughTheStore) {
     ASSERT_EQ(run({"disable", "APP"}), 0) << err.str();
     EXPECT_EQ(out.str(), "Disabled app (" + test::UserRun + ")\n");

@@ -82,6 +82,23 @@ TEST_F(LinuxShell, DocumentsAndFoldersGoToTheDesktopsOpener) {
     EXPECT_EQ(waitForReport(report).at(1), "./-notes.txt");
 }
 
+TEST_F(LinuxShell, AnExecutableDocumentStillGoesToTheOpener) {
+    // On a stick formatted for another system every file carries the execute bit.
+    const fs::path report = home_.root() / "report";
+    reporter("xdg-open", report);
+    const fs::path help = home_.root() / "Help" / "brenvik.chm";
+    test::writeFile(help, std::string("ITSF\x03\0\0\0", 8));
+    fs::permissions(help, fs::perms::owner_all);
+    ASSERT_TRUE(shell_->execute("Open", help.string()));
+    EXPECT_EQ(waitForReport(report).at(1), help.string());
+    fs::remove(report);
+    // A bare name on the PATH that is no program is a document too.
+    test::writeFile(bin_ / "readme", "plain text\n");
+    fs::permissions(bin_ / "readme", fs::perms::owner_all);
+    ASSERT_TRUE(shell_->execute("open", "readme", "", home_.root()));
+    EXPECT_EQ(waitForReport(report).at(1), "readme");
+}
+
 TEST_F(LinuxShell, RefusesWhatItCannotStart) {
     EXPECT_FALSE(shell_->execute("explore", ""));                 // an empty field
     EXPECT_FALSE(shell_->execute("explore", "/usr/share"));       // no opener on the PATH

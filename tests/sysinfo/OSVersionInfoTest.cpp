@@ -2,7 +2,9 @@
 #include "platform/TRegistry.h"
 #include "sysinfo/ComputerInfo.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace brenvik {
 namespace {
@@ -45,6 +47,7 @@ struct VersionCase {
     const char* name; // "Version:"; the product name is "Registry Product"
     const char* typeText;
     int servicePackShown;
+    std::uint32_t registryCSDVersion = 0x0600; // read by the systems before Windows 2000
 };
 
 class Classification : public ::testing::TestWithParam<VersionCase> {};
@@ -73,8 +76,8 @@ TEST_P(Classification, ShowsTheVersionNameProductTypeAndServicePack) {
     if (c.registryProductType != nullptr)
         writeMachineString("SYSTEM\\CurrentControlSet\\Control\\ProductOptions", "ProductType",
                            c.registryProductType);
-    // Service pack 6 for the systems that keep it in the registry.
-    writeMachineInteger("SYSTEM\\CurrentControlSet\\Control\\Windows", "CSDVersion", 0x0600);
+    writeMachineInteger("SYSTEM\\CurrentControlSet\\Control\\Windows", "CSDVersion",
+                        c.registryCSDVersion);
 
     const TComputerInfo info;
     EXPECT_EQ(info.OS().OSVersion(), c.version);
@@ -113,6 +116,10 @@ const VersionCase Cases[] = {
  {"NT4 SP6 enterprise server",   NT,    4, 0,  1381, "",       true,  Server, Enterprise, 6, 0, 0, 0, nullptr, wvWinNT4,   "Windows NT4",         "Enterprise",         6},
  {"NT4 SP6 server",              NT,    4, 0,  1381, "",       true,  Server, 0, 6, 0, 0, 0, nullptr, wvWinNT4,           "Windows NT4",         "Server",             6},
  {"NT4 SP6, extended call fails",NT,    4, 0,  1381, "",       false, 0, 0, 0, 0, 0, 0, "LanmanNT", wvWinNT4,       "Windows NT4",         "Server",             6},
+ // Below service pack 6 the extended record is not asked: only the registry gives the type.
+ {"NT4 SP5, server record",      NT,    4, 0,  1381, "Service Pack 5", true, Server, Enterprise, 5, 0, 0, 0, "WinNT", wvWinNT4, "Windows NT4", "Workstation", 5, 0x0500},
+ {"NT4 SP3, no registry type",   NT,    4, 0,  1381, "",       true,  Workstation, 0, 3, 0, 0, 0, nullptr, wvWinNT4,  "Windows NT4",         "N/A",                3, 0x0300},
+ {"NT4 SP6a (0x0650)",           NT,    4, 0,  1381, "",       true,  Workstation, 0, 6, 0, 0, 0, nullptr, wvWinNT4,  "Windows NT4",         "Workstation",        6, 0x0650},
  {"Windows 2000 Professional",   NT,    5, 0,  2195, "",       true,  Workstation, 0, 4, 0, 0, 0, nullptr, wvWin2000,   "Windows 2000",        "Professional Edition", 4},
  {"Windows 2000 Datacenter",     NT,    5, 0,  2195, "",       true,  Server, Datacenter, 4, 0, 0, 0, nullptr, wvWin2000, "Windows 2000",      "DC Server",          4},
  {"Windows 2000 Advanced Server",NT,    5, 0,  2195, "",       true,  DomainController, Enterprise, 4, 0, 0, 0, nullptr, wvWin2000, "Windows 2000", "Advanced Server", 4},
@@ -218,12 +225,33 @@ TEST(OSVersionInfo, VersionNumbersComeFromTheRecord) {
     EXPECT_EQ(TOSVersionInfo().VersionBuild(), 0x08AEu);
 }
 
+// The name the system gives itself, as a shell reads os-release (the format is shell syntax).
+std::string osReleaseNameByTheShell() {
+    FILE* pipe =
+        popen("sh -c 'for f in /etc/os-release /usr/lib/os-release; do "
+              "if [ -e \"$f\" ]; then . \"$f\"; printf %s \"${PRETTY_NAME:-${NAME:-Linux}}\"; "
+              "exit; fi; done'",
+              "r");
+    if (pipe == nullptr)
+        return {};
+    std::string text;
+    char buffer[256];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, got);
+    pclose(pipe);
+    return text;
+}
+
 TEST(OSVersionInfo, ThisMachineShowsTheSystemsOwnName) {
     // The real platform: its own identifier classifies as unknown and the name comes from the
     // registry's product name (os-release on Linux).
     const TOSVersionInfo os;
     EXPECT_EQ(os.OSVersion(), wvUnknown);
     EXPECT_EQ(OperatingSystemName(), os.ProductName());
+    const std::string name = osReleaseNameByTheShell();
+    if (name.empty())
+        GTEST_SKIP() << "this system has no os-release file";
+    EXPECT_EQ(os.ProductName(), name);
 }
 
 } // namespace

@@ -86,6 +86,27 @@ TEST(SysinfoCommand, JsonHoldsEveryRowOfTheThreeBoxesWithTheirCaptions) {
     EXPECT_TRUE(longMode == "Yes" || longMode == "No");
 }
 
+TEST(SysinfoCommand, JsonReplacesBytesThatAreNotUtf8) {
+    test::TempHome home;
+    const auto temp = home.root() / "caf\xe9";
+    std::filesystem::create_directories(temp);
+    home.setEnv("TMP", temp.string());
+    const CtlRun run = brenvikctl("sysinfo --json");
+    ASSERT_EQ(run.exitCode, 0);
+    const auto json = nlohmann::ordered_json::parse(run.out);
+    EXPECT_EQ(json["folders"]["Temp"], (home.root() / "caf\uFFFD").string());
+}
+
+TEST(SysinfoCommand, ProductIdIsDerivedFromTheMachineIdNotTheMachineIdItself) {
+    test::TempHome home;
+    test::writeFile(home.root() / "machine-id", "0123456789abcdef0123456789abcdef\n");
+    home.setEnv("BRENVIK_MACHINE_ID_FILE", (home.root() / "machine-id").string());
+    const CtlRun run = brenvikctl("sysinfo --json");
+    ASSERT_EQ(run.exitCode, 0);
+    EXPECT_EQ(nlohmann::ordered_json::parse(run.out)["windows"]["Product ID:"],
+              "b41dd8a500894995a8d613908d8b6a61");
+}
+
 TEST(SysinfoCommand, TextShowsTheBoxesAndRejectsArguments) {
     const CtlRun run = brenvikctl("sysinfo");
     ASSERT_EQ(run.exitCode, 0);

@@ -24,20 +24,24 @@ TEST(SystemFolders, SixteenRowsInOrderWithoutTrailingSeparators) {
     test::TempHome home;
     home.setEnv("TMP", "/var/tmp/");
     auto& folders = fake->fakeFolders();
+    // Every row its own path, so that two crossed rows show.
     folders.shellFolders = {
-        {ShellFolder::AppData, "/h/.config/"},     {ShellFolder::Desktop, "/h/Desktop"},
-        {ShellFolder::Fonts, "/h/fonts//"},        {ShellFolder::InternetCache, "/h/.cache"},
-        {ShellFolder::Recent, "/h/recent"},        {ShellFolder::StartMenu, "/h/applications"},
-        {ShellFolder::Templates, "/h/Templates/"},
+        {ShellFolder::AppData, "/h/.config/"},       {ShellFolder::Cookies, "/h/cookies"},
+        {ShellFolder::Desktop, "/h/Desktop"},        {ShellFolder::Favorites, "/h/bookmarks"},
+        {ShellFolder::Fonts, "/h/fonts//"},          {ShellFolder::History, "/h/history"},
+        {ShellFolder::InternetCache, "/h/.cache"},   {ShellFolder::Nethood, "/h/network"},
+        {ShellFolder::Recent, "/h/recent"},          {ShellFolder::SendTo, "/h/send-to/"},
+        {ShellFolder::StartMenu, "/h/applications"}, {ShellFolder::Templates, "/h/Templates/"},
     };
     folders.programFiles = "/usr/bin/";
     folders.system = "/usr/lib";
     folders.windows = "/";
     const TComputerInfo info;
     const std::vector<std::string> expected{
-        "/h/.config", "",         "/h/Desktop",   "",          "/h/fonts", "",
-        "/h/.cache",  "",         "/usr/bin",     "/h/recent", "",         "/h/applications",
-        "/usr/lib",   "/var/tmp", "/h/Templates", "/",
+        "/h/.config", "/h/cookies", "/h/Desktop",   "/h/bookmarks",
+        "/h/fonts",   "/h/history", "/h/.cache",    "/h/network",
+        "/usr/bin",   "/h/recent",  "/h/send-to",   "/h/applications",
+        "/usr/lib",   "/var/tmp",   "/h/Templates", "/",
     };
     EXPECT_EQ(folderTexts(info.Folders()), expected);
 

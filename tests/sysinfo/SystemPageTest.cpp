@@ -33,30 +33,41 @@ TEST(SystemPage, TwoTabsWithTheProcessorDisplays) {
     EXPECT_EQ(page.cpuHistoryGraph()->size(), QSize(443, 140));
 }
 
-// Each of the sixteen buttons opens its own row's folder, an empty field included.
+// Each of the sixteen buttons opens its own row's folder exactly, an empty field included.
 TEST(SystemPage, EveryFolderButtonExploresItsOwnField) {
     test::FakePlatformScope fake;
+    test::TempHome home;
+    home.setEnv("TMP", "/tmp/caf\xe9"); // a name that is not valid UTF-8
     auto& folders = fake->fakeFolders();
-    folders.shellFolders = {{ShellFolder::AppData, "/h/config"},
-                            {ShellFolder::Desktop, "/h/Desktop/"}};
+    folders.shellFolders = {
+        {ShellFolder::AppData, "/h/config"},      {ShellFolder::Desktop, "/h/Desktop/"},
+        {ShellFolder::Favorites, "/h/bookmarks"}, {ShellFolder::Fonts, "/h/fonts"},
+        {ShellFolder::History, "/h/history"},     {ShellFolder::InternetCache, "/h/cache"},
+        {ShellFolder::Nethood, "/h/network"},     {ShellFolder::Recent, "/h/recent"},
+        {ShellFolder::SendTo, "/h/send-to"},      {ShellFolder::StartMenu, "/h/menu"},
+        {ShellFolder::Templates, "/h/Templates"},
+    };
     folders.programFiles = "/usr/bin";
     folders.system = "/usr/lib";
     folders.windows = "/";
+    const std::vector<std::string> expected{
+        "/h/config",  "",         "/h/Desktop", "/h/bookmarks", "/h/fonts",
+        "/h/history", "/h/cache", "/h/network", "/usr/bin",     "/h/recent",
+        "/h/send-to", "/h/menu",  "/usr/lib",   "/tmp/caf\xe9", "/h/Templates",
+        "/",
+    };
     SystemPage page;
     page.fillFolders(TSystemFolders());
     for (int row = 0; row < 16; ++row) {
         QLineEdit* field = page.folderField(row);
         EXPECT_TRUE(field->isReadOnly());
+        EXPECT_EQ(field->text(), QString::fromStdString(expected[row])) << row;
         ASSERT_EQ(field->actions().size(), 1);
         field->actions().first()->trigger();
         ASSERT_EQ(fake->fakeShell().calls.size(), static_cast<std::size_t>(row + 1));
         EXPECT_EQ(fake->fakeShell().calls.back().verb, "explore");
-        EXPECT_EQ(fake->fakeShell().calls.back().file, field->text().toStdString());
+        EXPECT_EQ(fake->fakeShell().calls.back().file, expected[row]) << row;
     }
-    EXPECT_EQ(page.folderField(0)->text(), QStringLiteral("/h/config"));
-    EXPECT_EQ(page.folderField(2)->text(), QStringLiteral("/h/Desktop"));
-    EXPECT_EQ(page.folderField(1)->text(), QString());
-    EXPECT_EQ(page.folderField(15)->text(), QStringLiteral("/"));
     // A sender that is none of the fields does nothing.
     page.OpenFolderSFoldersExecute(page.tabs());
     page.OpenFolderSFoldersExecute(nullptr);

@@ -84,6 +84,21 @@ bool spawnDetached(const std::filesystem::path& program, const std::vector<std::
     return got == 0;
 }
 
+// An executable file that is a program: an ELF image or a script naming its interpreter. On file
+// systems without permissions (a stick formatted for another system) every file has the execute
+// bit, and a document there must still go to its application.
+bool isProgramFile(const std::filesystem::path& file) {
+    if (!isExecutableFile(file))
+        return false;
+    char start[4] = {};
+    std::ifstream in(file, std::ios::binary);
+    in.read(start, sizeof start);
+    const std::string_view head(start, static_cast<std::size_t>(in.gcount()));
+    return head.starts_with("\x7f"
+                            "ELF") ||
+           head.starts_with("#!");
+}
+
 // A desktop entry's MimeType list holds `mimeType`.
 bool entryHandles(const std::filesystem::path& entry, std::string_view mimeType) {
     std::ifstream file(entry);
@@ -108,12 +123,10 @@ public:
         if (file.empty())
             return false;
         if (verb == "open" || verb == "Open") {
-            std::filesystem::path program;
-            if (file.find('/') == std::string::npos)
-                program = findProgram(file);
-            else if (isExecutableFile(file))
-                program = std::filesystem::absolute(file);
-            if (!program.empty()) {
+            std::filesystem::path program = file.find('/') == std::string::npos
+                                                ? findProgram(file)
+                                                : std::filesystem::absolute(file);
+            if (!program.empty() && isProgramFile(program)) {
                 std::vector<std::string> argv{file};
                 for (auto& word : splitParameters(parameters))
                     argv.push_back(std::move(word));

@@ -1,9 +1,12 @@
 #include "platform/linux/OsRelease.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/Sha256.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdlib>
 
 namespace brenvik::platform {
 
@@ -49,7 +52,42 @@ std::optional<std::string> unquote(std::string_view text) {
     return value;
 }
 
+std::optional<std::array<std::uint8_t, 16>> idBytes(std::string_view hexDigits) {
+    if (hexDigits.size() != 32 || !std::all_of(hexDigits.begin(), hexDigits.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+        }))
+        return std::nullopt;
+    const auto nibble = [](char c) {
+        return static_cast<std::uint8_t>(std::isdigit(static_cast<unsigned char>(c)) != 0
+                                             ? c - '0'
+                                             : std::tolower(static_cast<unsigned char>(c)) - 'a' +
+                                                   10);
+    };
+    std::array<std::uint8_t, 16> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] =
+            static_cast<std::uint8_t>(nibble(hexDigits[2 * i]) << 4 | nibble(hexDigits[2 * i + 1]));
+    return bytes;
+}
+
 } // namespace
+
+std::string appSpecificId(std::string_view machineId, std::string_view appId) {
+    const auto machine = idBytes(machineId);
+    const auto app = idBytes(appId);
+    if (!machine || !app)
+        return {};
+    Sha256Digest digest = hmacSha256(*machine, *app);
+    digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | 0x40);
+    digest[8] = static_cast<std::uint8_t>((digest[8] & 0x3F) | 0x80);
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < 16; ++i) {
+        text += Digits[digest[i] >> 4];
+        text += Digits[digest[i] & 0x0F];
+    }
+    return text;
+}
 
 std::map<std::string, std::string> parseOsRelease(std::string_view text) {
     std::map<std::string, std::string> values;
@@ -74,7 +112,10 @@ std::map<std::string, std::string> parseOsRelease(std::string_view text) {
     return values;
 }
 
-OsReleaseKey::OsReleaseKey() = default;
+OsReleaseKey::OsReleaseKey() {
+    if (const char* file = std::getenv("BRENVIK_MACHINE_ID_FILE"); file != nullptr && *file != '\0')
+        files_.machineId = file;
+}
 OsReleaseKey::OsReleaseKey(Files files) : files_(std::move(files)) {}
 
 std::optional<std::string> OsReleaseKey::productName() const {
@@ -99,11 +140,10 @@ std::optional<std::string> OsReleaseKey::productId() const {
     while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
         id.pop_back();
     // An empty or "uninitialized" id (first boot) is no id.
-    if (id.size() != 32 || !std::all_of(id.begin(), id.end(), [](char c) {
-            return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-        }))
+    std::string derived = appSpecificId(id, BrenvikAppId);
+    if (derived.empty())
         return std::nullopt;
-    return id;
+    return derived;
 }
 
 std::vector<std::string> OsReleaseKey::valueNames() {

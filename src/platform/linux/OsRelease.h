@@ -1,8 +1,10 @@
 #pragma once
 
 // The operating system's facts under HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion:
-// ProductName from os-release (PRETTY_NAME, else NAME) and ProductID from the machine id, both
-// REG_SZ. Every other value of that key has no Linux counterpart and is absent.
+// ProductName from os-release (PRETTY_NAME, else NAME) and ProductID, both REG_SZ. The machine id
+// is confidential (machine-id(5)), so ProductID is an identifier derived from it for this program
+// alone, as systemd derives one for any application. Every other value of that key has no Linux
+// counterpart and is absent.
 
 #include "platform/Registry.h"
 
@@ -18,6 +20,15 @@ namespace brenvik::platform {
 // are skipped.
 std::map<std::string, std::string> parseOsRelease(std::string_view text);
 
+// The application-specific identifier of a machine (systemd's sd_id128_get_machine_app_specific):
+// HMAC-SHA256 keyed with the machine id over the application id, both as 16 raw bytes, cut to 16
+// bytes and marked as a version-4 UUID, in 32 lower-case hex digits. Empty when `machineId` is not
+// 32 hex digits.
+std::string appSpecificId(std::string_view machineId, std::string_view appId);
+
+// This program's application id.
+inline constexpr std::string_view BrenvikAppId = "17fc16fb1fcb4087a3cc4decfa144918";
+
 class OsReleaseKey : public KeyProvider {
 public:
     struct Files {
@@ -26,6 +37,8 @@ public:
         std::filesystem::path osReleaseFallback = "/usr/lib/os-release";
         std::filesystem::path machineId = "/etc/machine-id";
     };
+    // The system's files; BRENVIK_MACHINE_ID_FILE names another machine-id file, so that pictures
+    // and tests can show the id of a made-up machine.
     OsReleaseKey();
     explicit OsReleaseKey(Files files);
 
