@@ -5,17 +5,20 @@
 #include "memory/WashLog.h"
 #include "support/TempHome.h"
 
+#include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 namespace brenvik {
 namespace {
 
 class WashCommandTest : public ::testing::Test {
 protected:
-    int run(std::vector<std::string> args, bool json) {
-        ctl::Invocation call{std::move(args), json, out, err};
+    int run(std::vector<std::string> args, bool json, bool terminal = false) {
+        ctl::Invocation call{std::move(args), json, out, err, terminal};
         return ctl::runWash(call);
     }
 
@@ -37,6 +40,54 @@ TEST_F(WashCommandTest, JsonReportsTheWash) {
     EXPECT_EQ(report["availableAfter"], 1024ull << 20);
     EXPECT_GE(report["seconds"].get<double>(), 0.0);
     EXPECT_EQ(blocks.held(), 0);
+    EXPECT_EQ(err.str(), "") << "no progress without a terminal";
+}
+
+TEST_F(WashCommandTest, TerminalFollowsTheBlocksAndIsWipedBeforeTheReport) {
+    // Slow blocks, so that the line is redrawn while the wash takes them.
+    blocks.onObtain = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
+    ASSERT_EQ(run({"3"}, false, true), 0);
+    const std::string shown = err.str();
+    EXPECT_NE(shown.find("\rTaking blocks: 1 of 3  (Ctrl+C cancels)"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\rTaking blocks: 2 of 3  (Ctrl+C cancels)"), std::string::npos) << shown;
+    // Wiped: blanks over the last text, and the cursor back at the start of the line.
+    const std::size_t lastStart = shown.rfind('\r', shown.size() - 2);
+    ASSERT_NE(lastStart, std::string::npos);
+    EXPECT_EQ(shown.substr(lastStart + 1).find_first_not_of(' '), shown.size() - lastStart - 2);
+    EXPECT_EQ(shown.back(), '\r');
+    EXPECT_EQ(out.str().find('\r'), std::string::npos) << "the report stays on standard output";
+    EXPECT_NE(out.str().find("Blocks obtained:   3\n"), std::string::npos) << out.str();
+}
+
+TEST_F(WashCommandTest, InterruptCancelsTheWashAndGivesTheBlocksBack) {
+    // Ctrl+C arrives while the wash takes its third block; without the cancel the wash would
+    // take twenty seconds.
+    const auto interruptAtThirdBlock = [this] {
+        blocks.onObtain = [third = blocks.obtainCalls() + 2](int call) {
+            if (call == third)
+                std::raise(SIGINT);
+            if (call >= third)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        };
+    };
+    for (const bool terminal : {false, true}) {
+        SCOPED_TRACE(terminal ? "on a terminal" : "without a terminal");
+        interruptAtThirdBlock();
+        out.str({});
+        err.str({});
+        ASSERT_EQ(run({"1000"}, true, terminal), 0);
+        const auto report = nlohmann::json::parse(out.str());
+        EXPECT_EQ(report["endedBy"], "cancelled");
+        EXPECT_GE(report["obtained"], 3);
+        EXPECT_LT(report["obtained"], 1000);
+        EXPECT_EQ(report["released"], report["obtained"]);
+        EXPECT_EQ(blocks.held(), 0);
+        EXPECT_EQ(err.str().empty(), !terminal) << err.str();
+        // The handler goes with the wash: Ctrl+C ends the program again.
+        struct sigaction now {};
+        ::sigaction(SIGINT, nullptr, &now);
+        EXPECT_EQ(now.sa_handler, SIG_DFL);
+    }
 }
 
 TEST_F(WashCommandTest, PrintsAndLogsWhatTheWashDid) {
