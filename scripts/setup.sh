@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool xclip imagemagick trayer openbox x11-session-utils x11-xserver-utils xdg-utils xdg-user-dirs
   fonts-dejavu-core fp-utils-3.2.2 desktop-file-utils appstream dpkg-dev file
+  lintian man-db groff-base bsdextrautils
 )
 # Extra packages for `make fuzz` (clang's libFuzzer and sanitizer runtimes).
 if [ "${1:-}" = --fuzz ]; then
