@@ -156,7 +156,7 @@ completion)
   done
   "$ctl" startup list >"$work/list" || fail "startup list failed"
   names=$("$ctl" startup list --json | sed -n 's/^ *"name": "\(.*\)",$/\1/p' | sort)
-  note "entries: $(echo $names)"
+  note "entries: $(tr '\n' ' ' <<<"$names")"
   night=$(grep -i night <<<"$names")
   "$ctl" startup disable "$night" >/dev/null || fail "startup disable '$night' failed"
   printf -v night_word '%q' "$night"
@@ -188,6 +188,7 @@ completion)
   expect_equal "brenvikctl wash <TAB>" "" "$(complete_line 'brenvikctl wash ')"
   expect_equal "brenvikctl status --j<TAB>" "--json" "$(complete_line 'brenvikctl status --j')"
   # A typed word is never run: nothing may come of $(...) in it.
+  # shellcheck disable=SC2016 # not expanded here, on purpose
   complete_line 'brenvikctl startup delete $(touch${IFS}'"$work"'/ran)' >/dev/null
   [ ! -e "$work/ran" ] || fail "the completion ran a typed command"
 
@@ -224,7 +225,8 @@ terminal-wash)
   typescript=$(tr -d '\n' <"$work/typescript")
   [[ $typescript == *$'\r''Taking blocks: '[01]' of 1  (Ctrl+C cancels)'* ]] ||
     fail "no progress line: $(cat -v "$work/typescript")"
-  [[ $typescript =~ $'\r'\ +$'\r'Blocks\ requested: ]] ||
+  cr=$'\r'
+  [[ $typescript =~ $cr\ +${cr}Blocks\ requested: ]] ||
     fail "the line is not wiped before the report: $(cat -v "$work/typescript")"
   # Not a terminal: not a byte of it.
   "$ctl" wash 1 >/dev/null 2>"$work/err"
@@ -261,8 +263,9 @@ terminal-wash)
   field() { sed -n "s/^  \"$1\": \([0-9]*\),\$/\1/p" "$work/report.json"; }
   obtained=$(field obtained)
   note "cancelled after $obtained of $blocks blocks"
-  [ -n "$obtained" ] && [ "$obtained" -ge 1 ] && [ "$obtained" -lt "$blocks" ] ||
+  if ! [[ $obtained =~ ^[0-9]+$ ]] || [ "$obtained" -lt 1 ] || [ "$obtained" -ge "$blocks" ]; then
     fail "blocks obtained: [$obtained] of $blocks"
+  fi
   expect_equal "blocks given back" "$obtained" "$(field released)"
   expect_equal "blocks not given back" 0 "$(field rejected)"
   grep -q '(cancelling)' "$work/typescript" || note "the line showed no '(cancelling)' before it ended"
