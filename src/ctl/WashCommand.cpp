@@ -183,12 +183,14 @@ public:
     explicit ProgressLine(std::ostream& err) : err_(err) {}
 
     void show(const CountingAllocator& blocks, int requested, bool cancelling) {
+        // Giving back cannot be cancelled: only the taking offers it.
         const int givenBack = blocks.givenBack();
-        std::string text = givenBack == 0 ? "Taking blocks: " + std::to_string(blocks.taken()) +
-                                                " of " + std::to_string(requested)
-                                          : "Giving back blocks: " + std::to_string(givenBack) +
-                                                " of " + std::to_string(blocks.taken());
-        text += cancelling ? "  (cancelling)" : "  (Ctrl+C cancels)";
+        const std::string text = givenBack == 0
+                                     ? "Taking blocks: " + std::to_string(blocks.taken()) + " of " +
+                                           std::to_string(requested) +
+                                           (cancelling ? "  (cancelling)" : "  (Ctrl+C cancels)")
+                                     : "Giving back blocks: " + std::to_string(givenBack) + " of " +
+                                           std::to_string(blocks.taken());
         if (text == shown_)
             return;
         write(text);

@@ -44,12 +44,16 @@ TEST_F(WashCommandTest, JsonReportsTheWash) {
 }
 
 TEST_F(WashCommandTest, TerminalFollowsTheBlocksAndIsWipedBeforeTheReport) {
-    // Slow blocks, so that the line is redrawn while the wash takes them.
-    blocks.onObtain = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
+    // Slow blocks, so that the line is redrawn while the wash takes them and gives them back.
+    const auto slowly = [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); };
+    blocks.onObtain = [slowly](int) { slowly(); };
+    blocks.onRelease = slowly;
     ASSERT_EQ(run({"3"}, false, true), 0);
     const std::string shown = err.str();
-    EXPECT_NE(shown.find("\rTaking blocks: 1 of 3  (Ctrl+C cancels)"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("\rTaking blocks: 2 of 3  (Ctrl+C cancels)"), std::string::npos) << shown;
+    for (const char* line :
+         {"\rTaking blocks: 1 of 3  (Ctrl+C cancels)", "\rTaking blocks: 2 of 3  (Ctrl+C cancels)",
+          "\rGiving back blocks: 1 of 3", "\rGiving back blocks: 2 of 3"})
+        EXPECT_NE(shown.find(line), std::string::npos) << line << " in " << shown;
     // Wiped: blanks over the last text, and the cursor back at the start of the line.
     const std::size_t lastStart = shown.rfind('\r', shown.size() - 2);
     ASSERT_NE(lastStart, std::string::npos);
