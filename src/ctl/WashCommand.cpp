@@ -164,8 +164,9 @@ private:
     static void onInterrupt(int) {
         const int savedErrno = errno;
         const char event = Interrupt;
-        if (const int fd = signalFd_.load(); fd >= 0) [[maybe_unused]]
-            const auto written = ::write(fd, &event, 1);
+        if (const int fd = signalFd_.load(); fd >= 0) {
+            [[maybe_unused]] const auto written = ::write(fd, &event, 1);
+        }
         errno = savedErrno;
     }
 
