@@ -11,6 +11,7 @@ packages=(
   fonts-dejavu-core fp-utils-3.2.2 desktop-file-utils appstream dpkg-dev file
   systemd
   xdg-desktop-portal dbus-daemon python3-dbus python3-gi
+  lintian man-db groff-base bsdextrautils
 )
 # Qt's Wayland platform, and the compositor and clipboard tool of the Wayland tests.
 packages+=(qt6-wayland weston wl-clipboard)

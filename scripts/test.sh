@@ -11,8 +11,11 @@ if [ -n "$(ctest --test-dir "$build" --label-regex x11 -N 2>/dev/null | grep -E 
   BRENVIK_WM=1 "$here/with-x.sh" \
     ctest --test-dir "$build" --label-regex x11 --output-on-failure --timeout 300 || status=1
 fi
-# The Debian package, installed and removed again: on CI, which runs as root on a machine of its own.
+# The Debian package, checked with lintian; on CI, which runs as root on a machine of its own, also
+# installed and removed again.
 if [ -n "${CI:-}" ]; then
+  "$here/package-test.sh" --install "$build" || status=1
+else
   "$here/package-test.sh" "$build" || status=1
 fi
 exit $status

@@ -15,6 +15,7 @@ struct Invocation {
     bool json = false;             // --json: one JSON document on standard output
     std::ostream& out;
     std::ostream& err;
+    bool errIsTerminal = false; // standard error is a terminal: a command may show progress there
 };
 
 int runStatus(Invocation& call);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -18,12 +19,16 @@ Commands:
   processes                   the running processes
   startup list                the programs started at log-on, with the disabled ones
   startup disable|enable|delete NAME
+                              stop starting NAME at log-on, start it again, or remove it
   sysinfo                     system, processor and special-folder facts
   settings                    the stored preferences
 
 Options:
   --json                      print one JSON document instead of text
-  --help                      show this text
+  -h, --help                  show this text
+  -V, --version               show the program's name and version
+
+Exit codes: 0 done, 1 the command failed, 2 bad usage.
 )";
 
 } // namespace
@@ -35,13 +40,16 @@ int main(int argc, char** argv) {
         {"startup", runStartup}, {"sysinfo", runSysinfo}, {"settings", runSettings},
     };
     std::string name;
-    Invocation call{{}, false, std::cout, std::cerr};
+    Invocation call{{}, false, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--json") {
             call.json = true;
         } else if (word == "--help" || word == "-h") {
             std::cout << Usage;
+            return 0;
+        } else if (word == "--version" || word == "-V") {
+            std::cout << "brenvikctl " << BRENVIK_VERSION << '\n';
             return 0;
         } else if (word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9')) {
             std::cerr << "brenvikctl: unknown option '" << word << "'\n" << Usage;

@@ -28,6 +28,8 @@ public:
     int rejectAt = -1;  // this release call is rejected as an invalid block
     // Runs on the worker at the start of every obtain call, with the call's number.
     std::function<void(int call)> onObtain;
+    // Runs on the worker at the start of every release call.
+    std::function<void()> onRelease;
 
     platform::BlockGrant obtain() override {
         int call = 0;
@@ -52,6 +54,8 @@ public:
     }
 
     bool release(std::byte* block) override {
+        if (onRelease)
+            onRelease();
         std::lock_guard lock(mutex_);
         const int call = releaseCalls_++;
         const auto found = std::find_if(held_.begin(), held_.end(),
