@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool xclip imagemagick trayer openbox x11-session-utils x11-xserver-utils xdg-utils xdg-user-dirs
   fonts-dejavu-core fp-utils-3.2.2 desktop-file-utils appstream dpkg-dev file
+  # A StatusNotifierItem watcher and host and gdbus, for the tests of the tray on D-Bus trays.
+  dbus-daemon haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils libglib2.0-bin
 )
 # Extra packages for `make fuzz` (clang's libFuzzer and sanitizer runtimes).
 if [ "${1:-}" = --fuzz ]; then

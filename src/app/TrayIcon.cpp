@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
 #include <QEvent>
 #include <QMenu>
 #include <QScreen>
@@ -21,11 +22,13 @@ namespace {
 
 // Qt's own rule, applied once per run: with a StatusNotifierItem watcher on the session bus the
 // icon is an item over D-Bus for the whole run, otherwise an XEmbed window.
+const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+
 bool statusNotifierWatcherRuns() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || bus.interface() == nullptr)
         return false;
-    return bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher"));
+    return bus.interface()->isServiceRegistered(WatcherService);
 }
 
 } // namespace
@@ -51,6 +54,12 @@ TrayIcon::TrayIcon(TMainForm& form)
     connect(CoolTrayIcon1, &QSystemTrayIcon::activated, this, &TrayIcon::CoolTrayIcon1Activated);
     // Shown for the whole run. Qt puts it back when a tray host starts later or restarts.
     CoolTrayIcon1->show();
+    if (statusNotifierHost_) {
+        auto* watcher = new QDBusServiceWatcher(WatcherService, QDBusConnection::sessionBus(),
+                                                QDBusServiceWatcher::WatchForRegistration, this);
+        connect(watcher, &QDBusServiceWatcher::serviceRegistered, this,
+                &TrayIcon::registerAgainLater);
+    }
 
     form_.installEventFilter(this);
 }
@@ -63,6 +72,18 @@ bool TrayIcon::trayAvailable() {
 
 bool TrayIcon::startsHidden(bool trayPreference) {
     return trayPreference && trayAvailable();
+}
+
+void TrayIcon::registerAgainLater() {
+    // Qt registers the item with a restarted watcher at once; a watcher that takes its name
+    // before it serves its object refuses that, and the icon would stay away. A second
+    // registration a moment later brings it back in any case.
+    QTimer::singleShot(1000, this, [this] {
+        if (!CoolTrayIcon1->isVisible())
+            return;
+        CoolTrayIcon1->hide();
+        CoolTrayIcon1->show();
+    });
 }
 
 void TrayIcon::setWashCommandsEnabled(bool enabled) {

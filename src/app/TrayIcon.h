@@ -59,6 +59,7 @@ protected:
 private:
     void CoolTrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
     void showProgramIcon();
+    void registerAgainLater();
 
     TMainForm& form_;
     QMenu* SysTryMenu;
