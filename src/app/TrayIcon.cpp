@@ -20,15 +20,17 @@ namespace brenvik {
 
 namespace {
 
+QString watcherService() {
+    return QStringLiteral("org.kde.StatusNotifierWatcher");
+}
+
 // Qt's own rule, applied once per run: with a StatusNotifierItem watcher on the session bus the
 // icon is an item over D-Bus for the whole run, otherwise an XEmbed window.
-const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
-
 bool statusNotifierWatcherRuns() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || bus.interface() == nullptr)
         return false;
-    return bus.interface()->isServiceRegistered(WatcherService);
+    return bus.interface()->isServiceRegistered(watcherService());
 }
 
 } // namespace
@@ -55,7 +57,7 @@ TrayIcon::TrayIcon(TMainForm& form)
     // Shown for the whole run. Qt puts it back when a tray host starts later or restarts.
     CoolTrayIcon1->show();
     if (statusNotifierHost_) {
-        auto* watcher = new QDBusServiceWatcher(WatcherService, QDBusConnection::sessionBus(),
+        auto* watcher = new QDBusServiceWatcher(watcherService(), QDBusConnection::sessionBus(),
                                                 QDBusServiceWatcher::WatchForRegistration, this);
         connect(watcher, &QDBusServiceWatcher::serviceRegistered, this,
                 &TrayIcon::registerAgainLater);
