@@ -217,7 +217,9 @@ TEST_F(TraySniTest, ItemRegistersAgainWhenTheWatcherAndHostRestart) {
             .ok,
         10000);
     WAIT_UNTIL(form->isVisible(), 5000);
-    EXPECT_TRUE(itemProperty(item, "IconPixmap").ok);
+    // It comes back with the load, not a blank or the program's picture.
+    EXPECT_TRUE(itemProperty(item, "IconPixmap")
+                    .text.contains(argbBytes(loadLevelColour(LoadLevel::Normal))));
 }
 
 } // namespace
