@@ -79,3 +79,8 @@ navigate 1 2
 save system
 navigate 0 1
 save options
+# The tray host of scripts/with-x.sh (120 x 32 at the top right, icons at its right end): the icon
+# with the memory load, three times enlarged pixel for pixel.
+import -window root -crop "48x32+1232+0" +repage -sample 300% "$work/tray.png"
+mv "$work/tray.png" "$out/tray.png"
+echo "screenshots: $out/tray.png"

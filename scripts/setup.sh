@@ -12,6 +12,8 @@ packages=(
   systemd
   xdg-desktop-portal dbus-daemon python3-dbus python3-gi
   lintian man-db groff-base bsdextrautils
+  # A StatusNotifierItem watcher and host and gdbus, for the tests of the tray on D-Bus trays.
+  dbus-daemon haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils libglib2.0-bin
 )
 # Qt's Wayland platform, and the compositor and clipboard tool of the Wayland tests.
 packages+=(qt6-wayland weston wl-clipboard)

@@ -229,6 +229,7 @@ void TMainForm::buildHotKeyAndTray() {
             });
     optionsPage_->bindHotKey(*JvApplicationHotKey1);
     CoolTrayIcon1 = new TrayIcon(*this);
+    optionsPage_->bindTrayIcon(*CoolTrayIcon1);
 }
 
 void TMainForm::JvApplicationHotKey1HotKeyRegisterFailed() {
@@ -645,8 +646,10 @@ void TMainForm::stopWashes() {
 
 void TMainForm::MemoryTimerTimer() {
     auto& system = *platform::current().system;
-    const auto figures = MemoryFigures::from(system.memoryStatus());
+    const auto status = system.memoryStatus();
+    const auto figures = MemoryFigures::from(status);
     memoryPage_->showTick(memoryTickTexts(figures, system.tickCount()));
+    CoolTrayIcon1->memoryTick(status);
     if (settings_ && thresholdReached(figures, settings_->CleanMemWhenMemReach(),
                                       settings_->CleanMemoryOnMemLimit()))
         MemoryThresholdWash();

@@ -3,6 +3,7 @@
 #include "app/ApplicationHotKey.h"
 #include "app/HotKeyEdit.h"
 #include "app/SettingsClass.h"
+#include "app/TrayIcon.h"
 #include "common/Fonts.h"
 #include "memory/AutoWashBox.h"
 #include "platform/TRegistry.h"
@@ -72,6 +73,12 @@ void OptionsPage::buildProgramOptions() {
     connect(RzCheckBox2, &QCheckBox::toggled, this, &OptionsPage::RzCheckBox2Click);
     connect(RzCheckBox3, &QCheckBox::toggled, this, &OptionsPage::RzCheckBox3Click);
     connect(RzCheckBox4, &QCheckBox::toggled, this, &OptionsPage::RzCheckBox4Click);
+    // The page's height leaves no row below the four: the box takes the second column of the
+    // last row.
+    MemoryLoadInTrayBox = checkBox(group, "MemoryLoadInTrayBox",
+                                   QStringLiteral("Show memory load in the tray icon"), 120);
+    MemoryLoadInTrayBox->move(300, 120);
+    connect(MemoryLoadInTrayBox, &QCheckBox::toggled, this, &OptionsPage::MemoryLoadInTrayBoxClick);
 }
 
 void OptionsPage::buildRefreshRate() {
@@ -127,6 +134,10 @@ void OptionsPage::bindHotKey(ApplicationHotKey& hotKey) {
     hotKey_ = &hotKey;
 }
 
+void OptionsPage::bindTrayIcon(TrayIcon& trayIcon) {
+    trayIcon_ = &trayIcon;
+}
+
 void OptionsPage::restorePreferences() {
     if (settings_ == nullptr)
         return;
@@ -134,6 +145,7 @@ void OptionsPage::restorePreferences() {
     RzCheckBox2->setChecked(settings_->LoadBVSystemTray());
     RzCheckBox3->setChecked(settings_->ShowSplashOnStartup());
     RzCheckBox4->setChecked(settings_->CloseBVAfterWash());
+    MemoryLoadInTrayBox->setChecked(settings_->ShowMemoryLoadInTray());
     autoWashBox_->restore(*settings_);
     const int index = settings_->AutoRefreshTimerInt();
     const bool known = index >= 0 && index < RefreshRateCount;
@@ -161,6 +173,14 @@ void OptionsPage::RzCheckBox3Click() {
 void OptionsPage::RzCheckBox4Click() {
     if (settings_ != nullptr)
         settings_->SetCloseBVAfterWash(RzCheckBox4->isChecked());
+}
+
+void OptionsPage::MemoryLoadInTrayBoxClick() {
+    const bool on = MemoryLoadInTrayBox->isChecked();
+    if (settings_ != nullptr)
+        settings_->SetShowMemoryLoadInTray(on);
+    if (trayIcon_ != nullptr)
+        trayIcon_->setShowMemoryLoad(on);
 }
 
 void OptionsPage::RzComboBox1Change(int index) {

@@ -17,6 +17,7 @@ class TSettings;
 class AutoWashBox;
 class HotKeyEdit;
 class ApplicationHotKey;
+class TrayIcon;
 
 class OptionsPage : public QWidget {
     Q_OBJECT
@@ -30,9 +31,12 @@ public:
     void bind(TSettings& settings, QTimer& memoryTimer);
     // The hot key "Register Shortcut" activates.
     void bindHotKey(ApplicationHotKey& hotKey);
+    // The tray icon the memory-load box switches.
+    void bindTrayIcon(TrayIcon& trayIcon);
 
     // Puts the stored preferences into the controls, in the order start-up fixes: the four
-    // program options, the automatic washing group, then the refresh rate. A true preference
+    // program options and the memory-load box, the automatic washing group, then the refresh
+    // rate. A true preference
     // ticks its box, which runs the box's handler as a user's click would.
     void restorePreferences();
 
@@ -43,6 +47,7 @@ public:
     QCheckBox* startInTrayBox() const { return RzCheckBox2; }
     QCheckBox* splashBox() const { return RzCheckBox3; }
     QCheckBox* closeAfterWashBox() const { return RzCheckBox4; }
+    QCheckBox* memoryLoadInTrayBox() const { return MemoryLoadInTrayBox; }
     AutoWashBox* autoWashBox() const { return autoWashBox_; }
     QComboBox* refreshRateList() const { return RzComboBox1; }
     HotKeyEdit* hotKeyEdit() const { return RzHotKeyEdit1; }
@@ -52,6 +57,7 @@ public:
     void RzCheckBox2Click();
     void RzCheckBox3Click();
     void RzCheckBox4Click();
+    void MemoryLoadInTrayBoxClick();
     void RzComboBox1Change(int index);
     void RzBitBtn1Click();
 
@@ -63,11 +69,13 @@ private:
     TSettings* settings_ = nullptr;
     QTimer* memoryTimer_ = nullptr;
     ApplicationHotKey* hotKey_ = nullptr;
+    TrayIcon* trayIcon_ = nullptr;
 
     QCheckBox* RzCheckBox1 = nullptr;
     QCheckBox* RzCheckBox2 = nullptr;
     QCheckBox* RzCheckBox3 = nullptr;
     QCheckBox* RzCheckBox4 = nullptr;
+    QCheckBox* MemoryLoadInTrayBox = nullptr;
     AutoWashBox* autoWashBox_ = nullptr;
     QComboBox* RzComboBox1 = nullptr;
     HotKeyEdit* RzHotKeyEdit1 = nullptr;

@@ -14,7 +14,9 @@ void TSettings::SetRootKey(HKEY root) {
     FRegistry->SetRootKey(root);
 }
 
-void TSettings::SetKeyPath(const std::string& path) { FKeyPath = path; }
+void TSettings::SetKeyPath(const std::string& path) {
+    FKeyPath = path;
+}
 
 std::int32_t TSettings::loadValue(const char* name, std::int32_t defaultValue) {
     if (FRegistry->GetDataTypeCode(name) == REG_DWORD)
@@ -39,6 +41,8 @@ void TSettings::Load() {
     FAutoRefreshTimerInt = loadValue("AutoRefreshTimerInt", 0);
     FCleanMemoryEveryMinute = loadValue("CleanMemoryEveryMinute", 0);
     FCleanMemoryOnMemLimit = loadValue("CleanMemoryOnMemLimit", 0);
+    // Newer than the eight above, so it comes after them in a key that older versions wrote.
+    FShowMemoryLoadInTray = loadValue("ShowMemoryLoadInTray", 1) != 0;
     FRegistry->CloseKey();
 }
 
@@ -87,6 +91,11 @@ void TSettings::SetCleanMemoryEveryMinute(std::int32_t value) {
 void TSettings::SetCleanMemoryOnMemLimit(std::int32_t value) {
     FCleanMemoryOnMemLimit = value;
     writeThrough("CleanMemoryOnMemLimit", value);
+}
+
+void TSettings::SetShowMemoryLoadInTray(bool value) {
+    FShowMemoryLoadInTray = value;
+    writeThrough("ShowMemoryLoadInTray", value);
 }
 
 void TSettings::SetRunAtStartup(bool on) {

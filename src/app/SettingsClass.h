@@ -35,6 +35,7 @@ public:
     std::int32_t CleanMemoryEveryMinute() const { return FCleanMemoryEveryMinute; }
     std::int32_t CleanMemoryOnMemLimit() const { return FCleanMemoryOnMemLimit; }
     bool RunAtStartup() const { return FRunAtStartup; }
+    bool ShowMemoryLoadInTray() const { return FShowMemoryLoadInTray; }
 
     void SetLoadBVSystemTray(bool value);
     void SetCloseBVAfterWash(bool value);
@@ -45,6 +46,7 @@ public:
     void SetCleanMemoryEveryMinute(std::int32_t value);
     void SetCleanMemoryOnMemLimit(std::int32_t value);
     void SetRunAtStartup(bool on);
+    void SetShowMemoryLoadInTray(bool value);
 
 private:
     void writeThrough(const char* name, std::int32_t value);
@@ -64,6 +66,7 @@ private:
     bool FRunAtStartup = false;
     std::int32_t FCleanMemoryEveryMinute = 0;
     std::int32_t FCleanMemoryOnMemLimit = 0;
+    bool FShowMemoryLoadInTray = false;
 };
 
 // Reads one boolean preference straight from the settings key without creating it; false on any

@@ -3,9 +3,14 @@
 // The notification-area icon: present for the whole run, whether the main window is shown or not.
 // Every minimise hides the main window into it (when a tray host is running), a double-click or
 // "Show" brings the window back, and its menu starts a wash, opens the help or ends the program.
+// It can show the memory load instead of the program's picture.
+
+#include "memory/MemoryLoad.h"
+#include "platform/SystemStatus.h"
 
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -32,6 +37,15 @@ public:
     // "Wash Now!" follows the wash: off while one runs.
     void setWashCommandsEnabled(bool enabled);
 
+    // Whether the icon shows the memory load or the program's picture.
+    void setShowMemoryLoad(bool on);
+    bool showsMemoryLoad() const { return showMemoryLoad_; }
+    // The memory monitor's tick: the picture changes only with the percentage or the level.
+    void memoryTick(const platform::MemoryStatus& status);
+    // Whether the tray host speaks StatusNotifierItem over D-Bus (it activates with one click)
+    // rather than docking an XEmbed window (double-click).
+    bool onStatusNotifierHost() const { return statusNotifierHost_; }
+
     QSystemTrayIcon* icon() const { return CoolTrayIcon1; }
     QMenu* menu() const { return SysTryMenu; }
     QAction* washNowItem() const { return WashMemoryNow1; }
@@ -44,6 +58,8 @@ protected:
 
 private:
     void CoolTrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
+    void showProgramIcon();
+    void registerAgainLater();
 
     TMainForm& form_;
     QMenu* SysTryMenu;
@@ -52,6 +68,9 @@ private:
     QAction* Show1;
     QAction* Help1;
     QAction* Exit1;
+    bool statusNotifierHost_ = false;
+    bool showMemoryLoad_ = false;
+    std::optional<MemoryLoad> shownLoad_;
 };
 
 } // namespace brenvik

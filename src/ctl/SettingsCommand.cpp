@@ -24,6 +24,7 @@ int runSettings(Invocation& call) {
             {"CleanMemoryEveryMinute", settings.CleanMemoryEveryMinute()},
             {"CleanMemoryOnMemLimit", settings.CleanMemoryOnMemLimit()},
             {"RunAtStartup", settings.RunAtStartup()},
+            {"ShowMemoryLoadInTray", settings.ShowMemoryLoadInTray()},
         };
         printJson(call.out, json);
         return 0;
@@ -40,6 +41,7 @@ int runSettings(Invocation& call) {
                      {"CleanMemoryEveryMinute", std::to_string(settings.CleanMemoryEveryMinute())},
                      {"CleanMemoryOnMemLimit", std::to_string(settings.CleanMemoryOnMemLimit())},
                      {"RunAtStartup", flag(settings.RunAtStartup())},
+                     {"ShowMemoryLoadInTray", flag(settings.ShowMemoryLoadInTray())},
                  });
     return 0;
 }

@@ -91,6 +91,15 @@ TEST_F(OptionsPageTest, GroupsAndControlsSitWhereTheLayoutPutsThem) {
         EXPECT_EQ(box.box->pos(), QPoint(13, box.top));
         EXPECT_FALSE(box.box->isChecked());
     }
+    // The memory-load box: the second column of the last row, inside the group, after the four
+    // in the tab order.
+    QCheckBox* loadBox = page.memoryLoadInTrayBox();
+    EXPECT_EQ(loadBox->text(), QStringLiteral("Show memory load in the tray icon"));
+    EXPECT_EQ(loadBox->pos(), QPoint(300, 120));
+    EXPECT_EQ(loadBox->parentWidget(), group(QStringLiteral("Program Options")));
+    EXPECT_LE(loadBox->geometry().right(), 581);
+    EXPECT_GE(loadBox->pos().x(), page.closeAfterWashBox()->geometry().right());
+    EXPECT_EQ(page.closeAfterWashBox()->nextInFocusChain(), loadBox);
 
     EXPECT_EQ(page.refreshRateList()->geometry().topLeft(), QPoint(112, 26));
     EXPECT_EQ(page.refreshRateList()->width(), 145);
@@ -169,6 +178,14 @@ TEST_F(OptionsPageTest, EveryTickWritesThroughAtOnce) {
     EXPECT_TRUE(runValueExists());
     QTest::mouseClick(page.runAtStartupBox(), Qt::LeftButton, {}, QPoint(4, 8));
     EXPECT_FALSE(runValueExists());
+
+    // On by default, like the splash.
+    ASSERT_TRUE(page.memoryLoadInTrayBox()->isChecked());
+    QTest::mouseClick(page.memoryLoadInTrayBox(), Qt::LeftButton, {}, QPoint(4, 8));
+    EXPECT_EQ(stored("ShowMemoryLoadInTray"), 0);
+    EXPECT_FALSE(settings->ShowMemoryLoadInTray());
+    QTest::mouseClick(page.memoryLoadInTrayBox(), Qt::LeftButton, {}, QPoint(4, 8));
+    EXPECT_EQ(stored("ShowMemoryLoadInTray"), 1);
 }
 
 TEST_F(OptionsPageTest, RestoreTicksThroughTheHandlersInStartUpOrder) {
@@ -202,6 +219,7 @@ TEST_F(OptionsPageTest, RestoreTicksThroughTheHandlersInStartUpOrder) {
     record(page.startInTrayBox(), "box2");
     record(page.splashBox(), "box3");
     record(page.closeAfterWashBox(), "box4");
+    record(page.memoryLoadInTrayBox(), "memoryLoad");
     record(page.autoWashBox()->RzCheckBox7(), "box7");
     record(page.autoWashBox()->RzCheckBox5(), "box5");
     record(page.autoWashBox()->RzSpinEdit1(), "minutes");
@@ -212,8 +230,8 @@ TEST_F(OptionsPageTest, RestoreTicksThroughTheHandlersInStartUpOrder) {
 
     loadAndRestore();
 
-    EXPECT_EQ(order, (std::vector<std::string>{"box1", "box2", "box3", "box4", "box7", "box5",
-                                               "minutes", "limit", "rate"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"box1", "box2", "box3", "box4", "memoryLoad", "box7",
+                                               "box5", "minutes", "limit", "rate"}));
     // A number above the minutes box's range shows its bound and is written back.
     EXPECT_EQ(page.autoWashBox()->RzSpinEdit1()->value(), 120);
     EXPECT_EQ(stored("CleanMemoryEveryMinute"), 120);
@@ -237,11 +255,12 @@ TEST_F(OptionsPageTest, StoredZeroMinutesShowsOneAndStaysZero) {
 }
 
 TEST_F(OptionsPageTest, FalsePreferencesChangeNothing) {
-    loadAndRestore(); // first start: only the splash preference is true
+    loadAndRestore(); // first start: only the splash and memory-load preferences are true
     EXPECT_FALSE(page.runAtStartupBox()->isChecked());
     EXPECT_FALSE(page.startInTrayBox()->isChecked());
     EXPECT_TRUE(page.splashBox()->isChecked());
     EXPECT_FALSE(page.closeAfterWashBox()->isChecked());
+    EXPECT_TRUE(page.memoryLoadInTrayBox()->isChecked());
     EXPECT_FALSE(runValueExists());
     EXPECT_EQ(page.refreshRateList()->currentText(), QStringLiteral("0.5 Seconds"));
     EXPECT_EQ(memoryTimer.interval(), 500);

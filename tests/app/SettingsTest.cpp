@@ -47,17 +47,18 @@ TEST_F(SettingsTest, NewObjectHoldsFalseAndZero) {
     EXPECT_FALSE(settings.RunAtStartup());
 }
 
-TEST_F(SettingsTest, FirstStartWritesTheEightDefaultsInLoadOrder) {
+TEST_F(SettingsTest, FirstStartWritesTheDefaultsInLoadOrderTheMemoryLoadLast) {
     TSettings settings = loaded();
-    const std::vector<std::string> order{"LoadBVSystemTray",       "CloseBVAfterWash",
-                                         "CleanMemWhenMemReach",   "CleanMemoryOnTimer",
-                                         "ShowSplashOnStartup",    "AutoRefreshTimerInt",
-                                         "CleanMemoryEveryMinute", "CleanMemoryOnMemLimit"};
+    const std::vector<std::string> order{
+        "LoadBVSystemTray",       "CloseBVAfterWash",      "CleanMemWhenMemReach",
+        "CleanMemoryOnTimer",     "ShowSplashOnStartup",   "AutoRefreshTimerInt",
+        "CleanMemoryEveryMinute", "CleanMemoryOnMemLimit", "ShowMemoryLoadInTray"};
     EXPECT_EQ(storedNames(), order);
-    const std::vector<std::int32_t> defaults{0, 0, 0, 0, 1, 0, 0, 0};
+    const std::vector<std::int32_t> defaults{0, 0, 0, 0, 1, 0, 0, 0, 1};
     for (std::size_t i = 0; i < order.size(); ++i)
         EXPECT_EQ(stored(order[i]), defaults[i]) << order[i];
     EXPECT_TRUE(settings.ShowSplashOnStartup());
+    EXPECT_TRUE(settings.ShowMemoryLoadInTray());
 }
 
 TEST_F(SettingsTest, ExistingValueIsKeptAndTheOthersAdded) {
@@ -65,8 +66,29 @@ TEST_F(SettingsTest, ExistingValueIsKeptAndTheOthersAdded) {
     TSettings settings = loaded();
     EXPECT_FALSE(settings.ShowSplashOnStartup());
     EXPECT_EQ(stored("ShowSplashOnStartup"), 0);
-    EXPECT_EQ(storedNames().size(), 8u);
+    EXPECT_EQ(storedNames().size(), 9u);
     EXPECT_EQ(storedNames().front(), "ShowSplashOnStartup");
+}
+
+// A key written by a version without the memory-load preference: the eight stay as they were and
+// the new one is added after them, on.
+TEST_F(SettingsTest, KeyOfAnOlderVersionGetsTheMemoryLoadAddedAfterItsEight) {
+    const std::vector<std::string> eight{"LoadBVSystemTray",       "CloseBVAfterWash",
+                                         "CleanMemWhenMemReach",   "CleanMemoryOnTimer",
+                                         "ShowSplashOnStartup",    "AutoRefreshTimerInt",
+                                         "CleanMemoryEveryMinute", "CleanMemoryOnMemLimit"};
+    for (const std::string& name : eight)
+        store(name, RegValue::dword(1));
+    TSettings settings = loaded();
+    std::vector<std::string> expected = eight;
+    expected.push_back("ShowMemoryLoadInTray");
+    EXPECT_EQ(storedNames(), expected);
+    for (const std::string& name : eight)
+        EXPECT_EQ(stored(name), 1) << name;
+    EXPECT_TRUE(settings.ShowMemoryLoadInTray());
+
+    store("ShowMemoryLoadInTray", RegValue::dword(0));
+    EXPECT_FALSE(loaded().ShowMemoryLoadInTray());
 }
 
 TEST_F(SettingsTest, ValueOfAnotherTypeIsTreatedAsAbsent) {
@@ -89,6 +111,7 @@ TEST_F(SettingsTest, SettersWriteThroughAtOnce) {
     settings.SetCleanMemWhenMemReach(true);
     settings.SetCleanMemoryOnTimer(true);
     settings.SetShowSplashOnStartup(false);
+    settings.SetShowMemoryLoadInTray(false);
     EXPECT_EQ(stored("AutoRefreshTimerInt"), 4);
     EXPECT_EQ(stored("CleanMemoryEveryMinute"), 120);
     EXPECT_EQ(stored("CleanMemoryOnMemLimit"), 300);
@@ -96,6 +119,8 @@ TEST_F(SettingsTest, SettersWriteThroughAtOnce) {
     EXPECT_EQ(stored("CleanMemWhenMemReach"), 1);
     EXPECT_EQ(stored("CleanMemoryOnTimer"), 1);
     EXPECT_EQ(stored("ShowSplashOnStartup"), 0);
+    EXPECT_EQ(stored("ShowMemoryLoadInTray"), 0);
+    EXPECT_FALSE(settings.ShowMemoryLoadInTray());
 }
 
 TEST_F(SettingsTest, RunAtStartupWritesAndRemovesTheProgramPath) {
@@ -119,6 +144,7 @@ TEST_F(SettingsTest, SettingsKeyThatCannotOpenLeavesFalseAndZero) {
     fake->registry->setHive(HKEY_LOCAL_MACHINE, nullptr);
     TSettings settings = loaded();
     EXPECT_FALSE(settings.ShowSplashOnStartup());
+    EXPECT_FALSE(settings.ShowMemoryLoadInTray());
     settings.SetCloseBVAfterWash(true); // memory only, nothing raised
     EXPECT_TRUE(settings.CloseBVAfterWash());
 }
