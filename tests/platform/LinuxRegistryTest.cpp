@@ -41,7 +41,7 @@ protected:
     }
 };
 
-TEST_F(LinuxRegistryTest, FirstStartWritesTheEightDefaultsInLoadOrder) {
+TEST_F(LinuxRegistryTest, FirstStartWritesTheDefaultsInLoadOrder) {
     const TSettings settings = loaded();
     EXPECT_TRUE(settings.ShowSplashOnStartup());
     EXPECT_FALSE(settings.RunAtStartup());
@@ -53,13 +53,14 @@ TEST_F(LinuxRegistryTest, FirstStartWritesTheEightDefaultsInLoadOrder) {
                                                "\"ShowSplashOnStartup\"=dword:00000001\n"
                                                "\"AutoRefreshTimerInt\"=dword:00000000\n"
                                                "\"CleanMemoryEveryMinute\"=dword:00000000\n"
-                                               "\"CleanMemoryOnMemLimit\"=dword:00000000\n")))
+                                               "\"CleanMemoryOnMemLimit\"=dword:00000000\n"
+                                               "\"ShowMemoryLoadInTray\"=dword:00000001\n")))
         << text;
     EXPECT_FALSE(fs::exists(home.config() / "autostart")); // reading Run writes nothing
     EXPECT_FALSE(fs::exists(home.config() / "brenvik" / "HKEY_CURRENT_USER.reg"));
 }
 
-TEST_F(LinuxRegistryTest, StoredValueIsKeptAndTheOtherSevenAdded) {
+TEST_F(LinuxRegistryTest, StoredValueIsKeptAndTheOthersAdded) {
     writeFile(machineHive, "Brenvik Registry Hive Version 1\n" +
                                settingsSection("\"ShowSplashOnStartup\"=dword:00000000\n"));
     TSettings settings = loaded();
@@ -72,7 +73,8 @@ TEST_F(LinuxRegistryTest, StoredValueIsKeptAndTheOtherSevenAdded) {
                                                "\"CleanMemoryOnTimer\"=dword:00000000\n"
                                                "\"AutoRefreshTimerInt\"=dword:00000000\n"
                                                "\"CleanMemoryEveryMinute\"=dword:00000000\n"
-                                               "\"CleanMemoryOnMemLimit\"=dword:00000000\n")));
+                                               "\"CleanMemoryOnMemLimit\"=dword:00000000\n"
+                                               "\"ShowMemoryLoadInTray\"=dword:00000001\n")));
     settings.SetLoadBVSystemTray(true);
     EXPECT_TRUE(ReadSettingsFlag("LoadBVSystemTray"));
 }

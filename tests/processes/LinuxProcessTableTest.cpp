@@ -724,6 +724,10 @@ TEST_F(LiveProcessTest, RecycledPidIsNeitherEndedNorChanged) {
     kill(static_cast<pid_t>(processId), SIGKILL);
     ASSERT_EQ(listed->waitForSignal(), SIGKILL);
     listed.reset();
+    // Start times count in clock ticks (10 ms). A PID comes back only after the PID space has
+    // wrapped, far later than one tick; handing it on at once could give the newcomer the same
+    // tick.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
     const std::unique_ptr<Child> newcomer = childWithPid(processId);
     if (!newcomer)
         GTEST_SKIP() << "other processes kept taking the PID";
