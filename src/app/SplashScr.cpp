@@ -3,9 +3,13 @@
 #include "app/SettingsClass.h"
 #include "platform/TRegistry.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QWindow>
+#include <thread>
 
 namespace brenvik {
 
@@ -43,6 +47,28 @@ void TSplashScreen::paintEvent(QPaintEvent*) {
     // Unscaled from the top-left corner: the picture's last row falls outside the window.
     QPainter painter(this);
     painter.drawPixmap(0, 0, picture_);
+    painted_ = true;
+}
+
+void TSplashScreen::showPainted(std::chrono::milliseconds limit) {
+    show();
+    constexpr auto flags = QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    const auto onScreen = [this] {
+        return painted_ && windowHandle() != nullptr && windowHandle()->isExposed();
+    };
+    while (!onScreen() && std::chrono::steady_clock::now() < end) {
+        QCoreApplication::processEvents(flags);
+        if (!onScreen())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    QCoreApplication::processEvents(flags);
+    QGuiApplication::sync();
+}
+
+void TSplashScreen::repaintNow() {
+    repaint();
+    QGuiApplication::sync();
 }
 
 bool ShowSplashOnStartup() {

@@ -1,6 +1,7 @@
 #include "memory/UsageGraph.h"
 
 #include "app/MainUnit.h"
+#include "common/UnexpectedError.h"
 #include "support/Eventually.h"
 
 #include <QAction>
@@ -177,7 +178,7 @@ protected:
     }
     ~CopyTest() override {
         UsageGraph::setClipboardWriter({});
-        TMainForm::setUnexpectedErrorHandler({});
+        setUnexpectedErrorHandler({});
     }
     QWidget window;
     UsageGraph* graph = nullptr;
@@ -198,7 +199,7 @@ TEST_F(CopyTest, PutsExactlyTheGraphsRectangleOnTheClipboard) {
 TEST_F(CopyTest, ClipboardThatCannotBeOpenedIsAnUnexpectedError) {
     UsageGraph::setClipboardWriter([](const QImage&) { return false; });
     std::string reported;
-    TMainForm::setUnexpectedErrorHandler([&](std::exception_ptr error) {
+    setUnexpectedErrorHandler([&](std::exception_ptr error) {
         try {
             std::rethrow_exception(error);
         } catch (const std::exception& e) {
