@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 #include <utility>
+#include <xcb/xcb.h>
 
 namespace brenvik {
 namespace {
@@ -63,6 +65,37 @@ TEST(SplashX11, ShowsItsPictureWhileTheStartUpBlocks) {
     form.FormCreate();
     ASSERT_FALSE(screen.isNull());
     EXPECT_GT(shareShowingThePicture(screen, form.splashScreen()->picture().toImage()), 0.9);
+}
+
+TEST(SplashX11, ShowsItsPictureWhenMappedAgainWhileTheStartUpBlocks) {
+    // A window manager that starts late, or maps the window again, exposes it while the start-up
+    // handles no events: the picture must still show.
+    test::FakePlatformScope fake;
+    auto* hook = new ReadingHook;
+    fake->system.reset(hook);
+    TMainForm form;
+    form.setSplashOnCreation(true, std::chrono::milliseconds(0));
+    double shown = 0;
+    hook->onRead = [&] {
+        xcb_connection_t* connection =
+            qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        const auto window = static_cast<xcb_window_t>(form.splashScreen()->winId());
+        xcb_unmap_window(connection, window);
+        xcb_map_window(connection, window);
+        xcb_flush(connection);
+        const QPoint place = form.splashScreen()->geometry().topLeft();
+        const QImage picture = form.splashScreen()->picture().toImage();
+        // The window manager maps it in its own time.
+        for (int attempt = 0; attempt < 60 && shown <= 0.9; ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            shown = shareShowingThePicture(QGuiApplication::primaryScreen()
+                                               ->grabWindow(0, place.x(), place.y(), 500, 304)
+                                               .toImage(),
+                                           picture);
+        }
+    };
+    form.FormCreate();
+    EXPECT_GT(shown, 0.9);
 }
 
 } // namespace
