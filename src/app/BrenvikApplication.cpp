@@ -1,6 +1,6 @@
 #include "app/BrenvikApplication.h"
 
-#include "app/MainUnit.h"
+#include "common/UnexpectedError.h"
 
 namespace brenvik {
 
@@ -11,7 +11,7 @@ bool BrenvikApplication::notify(QObject* receiver, QEvent* event) {
         return QApplication::notify(receiver, event);
     } catch (...) {
         // The handler is abandoned where it threw; the event counts as not handled.
-        TMainForm::reportUnexpected(std::current_exception());
+        reportUnexpectedError(std::current_exception());
         return false;
     }
 }

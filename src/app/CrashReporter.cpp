@@ -1,10 +1,11 @@
 #include "app/CrashReporter.h"
 
-#include "app/MainUnit.h"
+#include "common/UnexpectedError.h"
 #include "crash/FatalSignals.h"
 #include "crash/ThrowTrace.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QMessageBox>
 #include <QThread>
 
 namespace brenvik {
@@ -12,11 +13,25 @@ namespace brenvik {
 CrashReporter::CrashReporter() {
     crash::installFatalSignalHandlers();
     crash::enableThrowTraces(true);
-    TMainForm::setUnexpectedErrorHandler([this](std::exception_ptr error) { report(error); });
+    setUnexpectedErrorHandler([this](std::exception_ptr error) { report(error); });
+    reporter_.setUnsentNotice(&CrashReporter::showUnsentReport);
+}
+
+void CrashReporter::showUnsentReport(const std::filesystem::path& report) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Brenvik - Error report"),
+                    QStringLiteral("No mail program could take the error report. It is kept in "
+                                   "the file\n\n%1\n\nso that you can send it by hand to %2.")
+                        .arg(QString::fromStdString(report.string()),
+                             QString::fromLatin1(crash::ReportAddress)),
+                    QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("UnsentReportBox"));
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.exec();
 }
 
 CrashReporter::~CrashReporter() {
-    TMainForm::setUnexpectedErrorHandler(nullptr);
+    setUnexpectedErrorHandler(nullptr);
     crash::enableThrowTraces(false);
 }
 

@@ -68,6 +68,8 @@ TErrorDialog::TErrorDialog(QWidget* parent)
 
     LabelError = text(this, QStringLiteral("Error"), {8, 65, 417, 49});
     LabelError->setObjectName(QStringLiteral("LabelError"));
+    // A message is text, whatever markup it happens to hold.
+    LabelError->setTextFormat(Qt::PlainText);
     text(this, QStringLiteral("Please tell us about this problem."), {8, 120, 417, 16}, true);
     text(this,
          QStringLiteral("We have created an error report that you can send to us. We will treat "
@@ -96,6 +98,15 @@ void TErrorDialog::reject() {
 }
 
 void ShowErrorNotification(const crash::ExceptionRecord& original) {
+    // One dialog at a time: a fault that repeats while it is open (a timer handler that throws
+    // every tick) would stack dialogs without end. Such a fault is kept in its report only.
+    if (ErrorDialog != nullptr) {
+        if (original.options != nullptr) {
+            original.options->webSendMode = 0;
+            original.options->emailSendMode = 0;
+        }
+        return;
+    }
     const crash::ExceptionRecord record = original;
     // Owned here, so that it goes whatever happens below.
     const auto dialog = std::make_unique<TErrorDialog>();

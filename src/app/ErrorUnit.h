@@ -39,7 +39,8 @@ private:
 extern TErrorDialog* ErrorDialog;
 
 // The main window's answer to a fault: shows a new dialog with the fault's message, and when the
-// user declines, switches the fault's web and e-mail sending off.
+// user declines, switches the fault's web and e-mail sending off. While a dialog is open, a further
+// fault gets none and is not sent.
 void ShowErrorNotification(const crash::ExceptionRecord& record);
 
 } // namespace brenvik

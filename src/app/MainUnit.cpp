@@ -12,6 +12,8 @@
 #include "common/FileUtils.h"
 #include "common/Fonts.h"
 #include "common/PercentBar.h"
+#include "common/UnexpectedError.h"
+#include "crash/ExceptionReporter.h"
 #include "memory/AutoWashBox.h"
 #include "memory/MemoryMonitor.h"
 #include "memory/MemoryPage.h"
@@ -33,6 +35,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -57,11 +60,6 @@ constexpr int ClientHeight = 596;
 constexpr int ProcessTimerInterval = 10000;
 constexpr int StartupTimerInterval = 5000;
 
-std::function<void(std::exception_ptr)>& unexpectedErrorHandler() {
-    static std::function<void(std::exception_ptr)> handler;
-    return handler;
-}
-
 // The region of a rectangle whose corners are quarter ellipses of the given size, as the window
 // system's rounded-rectangle regions are.
 QRegion roundedRegion(int width, int height, int ellipse) {
@@ -78,24 +76,6 @@ QLabel* picture(QWidget* parent, const QString& resource, const QRect& place) {
 }
 
 } // namespace
-
-void TMainForm::setUnexpectedErrorHandler(std::function<void(std::exception_ptr)> handler) {
-    unexpectedErrorHandler() = std::move(handler);
-}
-
-void TMainForm::reportUnexpected(std::exception_ptr error) {
-    if (unexpectedErrorHandler()) {
-        unexpectedErrorHandler()(error);
-        return;
-    }
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        std::cerr << "brenvik: unexpected error: " << e.what() << '\n';
-    } catch (...) {
-        std::cerr << "brenvik: unexpected error\n";
-    }
-}
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("MainForm"));
@@ -263,11 +243,12 @@ void TMainForm::runStep(void (TMainForm::*step)()) {
     try {
         (this->*step)();
     } catch (...) {
-        reportUnexpected(std::current_exception());
+        reportUnexpectedError(std::current_exception());
     }
 }
 
 void TMainForm::FormCreate() {
+    creating_ = true;
     // Steps 1 and 2 (double-buffered painting, the title) hold for every Qt window already.
     runStep(&TMainForm::createSplash);
     runStep(&TMainForm::showFirstPage);
@@ -280,8 +261,20 @@ void TMainForm::FormCreate() {
     runStep(&TMainForm::createSettings);
     runStep(&TMainForm::restorePreferences);
     runStep(&TMainForm::closeSplash);
+    creating_ = false;
+    if (endRequested_)
+        return;
     MemoryTimer.start();
     CPUTimer.start();
+}
+
+void TMainForm::showAtStart(bool trayPreference) {
+    // Without a tray host the icon could not bring the window back: start shown then.
+    if (TrayIcon::startsHidden(trayPreference))
+        return;
+    const QRect desktop = screen()->availableGeometry();
+    move(desktop.center() - rect().center());
+    show();
 }
 
 void TMainForm::setSplashOnCreation(bool shown, std::chrono::milliseconds hold) {
@@ -293,9 +286,7 @@ void TMainForm::createSplash() {
     if (!splashOnCreation_)
         return;
     splash_ = std::make_unique<TSplashScreen>();
-    splash_->show();
-    // Paint it; a termination request waits for the message loop, where ending can take effect.
-    QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers);
+    splash_->showPainted();
 }
 
 void TMainForm::showFirstPage() {
@@ -388,8 +379,12 @@ void TMainForm::restorePreferences() {
 void TMainForm::closeSplash() {
     if (!splash_)
         return;
-    // The hold blocks on purpose: nothing else runs until the splash goes.
-    std::this_thread::sleep_for(splashHold_);
+    // The hold blocks on purpose: nothing else runs until the splash goes. A program told to end
+    // meanwhile does not wait for it.
+    if (!endRequested_) {
+        splash_->repaintNow();
+        std::this_thread::sleep_for(splashHold_);
+    }
     splash_->hide();
 }
 
@@ -461,9 +456,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::Image1MouseDown(QMouseEvent* event) {
     // Any button moves the window. The window manager does the move when it can; without one
-    // (or when it refuses) the window follows the mouse until the button is released.
+    // (or when it refuses) the window follows the mouse until the button is released. Qt tells
+    // the window manager that the left button drives its move, so for the other buttons the
+    // window moves itself: the manager would keep moving after they are released.
     QWindow* window = windowHandle();
-    if (window != nullptr && window->startSystemMove())
+    if (event->button() == Qt::LeftButton && window != nullptr && window->startSystemMove())
         return;
     manualMove_ = true;
     moveOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
@@ -494,8 +491,21 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::endProgram() {
+    // Before the message loop runs, quitting would do nothing: creation takes note, the box it
+    // may be waiting in closes, and the entry ends the program once creation has returned.
+    if (creating_) {
+        endRequested_ = true;
+        closeOpenDialogs();
+        return;
+    }
     FormCloseQuery();
     QCoreApplication::quit();
+}
+
+void TMainForm::closeOpenDialogs() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog != nullptr && dialog->isVisible())
+            dialog->reject();
 }
 
 void TMainForm::FormCloseQuery() {
@@ -558,6 +568,10 @@ void TMainForm::setWashCommandsEnabled(bool enabled) {
 }
 
 void TMainForm::StartWash() {
+    launchWash({});
+}
+
+void TMainForm::launchWash(std::function<void()> ended) {
     if (closeSequenceDone_)
         return;
     auto* worker = new TRelocateThread(memoryPage_->memoryToFreeBox()->position(), washWindows_);
@@ -568,8 +582,10 @@ void TMainForm::StartWash() {
         }
         ++washesRunning_;
         setWashCommandsEnabled(false);
-        worker->OnTerminate = [this](const WashResult& result) {
+        worker->OnTerminate = [this, ended = std::move(ended)](const WashResult& result) {
             reportWash(result);
+            if (ended)
+                ended();
             WashFinished();
         };
         worker->FreeOnTerminate = true;
@@ -638,6 +654,7 @@ void TMainForm::stopWashes() {
     TRelocateThread::StopAll();
     // The washes stopped here never reach their end notification.
     washesRunning_ = 0;
+    timerWashRunning_ = false;
     if (busyCursor_) {
         QApplication::restoreOverrideCursor();
         busyCursor_ = false;
@@ -690,7 +707,17 @@ void TMainForm::StartupTimerTimer() {
 }
 
 void TMainForm::MemoryCleanTimerTimer() {
-    RzButton1Click();
+    // A wash that outlasts the period would otherwise have the next ticks pile washes up behind
+    // it; other washes do not hold the timer back.
+    if (timerWashRunning_)
+        return;
+    timerWashRunning_ = true;
+    try {
+        launchWash([this] { timerWashRunning_ = false; });
+    } catch (...) {
+        timerWashRunning_ = false;
+        throw;
+    }
 }
 
 void TMainForm::RzGroup3Items3Click() {
@@ -707,6 +734,14 @@ void TMainForm::RzGroup2Items4Click() {
 }
 
 void TMainForm::ExceptionNotify(crash::ExceptionRecord& record, bool& /*handled*/) {
+    // The user asked the program to end: no dialog holds it up, and nothing is sent unasked.
+    if (endRequested_) {
+        if (record.options != nullptr) {
+            record.options->webSendMode = 0;
+            record.options->emailSendMode = 0;
+        }
+        return;
+    }
     ShowErrorNotification(record);
 }
 

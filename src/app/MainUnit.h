@@ -60,8 +60,12 @@ public:
     void ShowPage(int page);
     int currentPage() const;
 
-    // Ends the program: the close sequence runs (once), then the message loop ends.
+    // Ends the program: the close sequence runs (once), then the message loop ends. Asked during
+    // creation, it only takes note (see endRequested).
     void endProgram();
+    // The program was told to end while it was being created: the entry then runs the close
+    // sequence and ends instead of starting the message loop.
+    bool endRequested() const { return endRequested_; }
     // Saves what must survive a session end without releasing anything: the session may still be
     // cancelled and the program go on.
     void saveForSessionEnd();
@@ -107,12 +111,13 @@ public:
     QWidget* closeArea() const;
     QWidget* exitPicture() const;
 
-    // Called with every unexpected error; the crash-reporting layer installs the real one.
-    static void setUnexpectedErrorHandler(std::function<void(std::exception_ptr)> handler);
-    static void reportUnexpected(std::exception_ptr error);
     // The crash-reporting layer's notification: the error-report dialog for one fault; declining
     // switches the record's sending off. `handled` is left as it is.
     void ExceptionNotify(crash::ExceptionRecord& record, bool& handled);
+
+    // The entry's last step before the message loop: stays in the tray when the tray preference
+    // is set and a tray host runs, else shows the window centred on the desktop.
+    void showAtStart(bool trayPreference);
 
     // Whether creation shows the splash, and how long it holds it at the end; off unless set.
     void setSplashOnCreation(bool shown, std::chrono::milliseconds hold);
@@ -133,6 +138,8 @@ private:
     // What became of a key the user registered, where the desktop, not another program, decided.
     void showHotKeyInformation(const QString& text);
     void runStep(void (TMainForm::*step)());
+    // Closes the dialogs that are open, ending their modal loops.
+    static void closeOpenDialogs();
 
     // Creation steps.
     void createSplash();
@@ -162,6 +169,8 @@ private:
     void MemoryCleanTimerTimer();
 
     void RzButton1Click(); // "Clean Now"
+    // Starts a wash; `ended` runs on the interface thread when it has ended.
+    void launchWash(std::function<void()> ended);
     void setWashCommandsEnabled(bool enabled);
     void washEnded();
     void reportWash(const WashResult& result);
@@ -209,8 +218,12 @@ private:
     // The threshold rule starts no wash after one of its own until free memory has been at or
     // above the limit again.
     bool thresholdArmed_ = true;
+    // The automatic timer's own wash has not ended yet.
+    bool timerWashRunning_ = false;
 
     bool closeSequenceDone_ = false;
+    bool creating_ = false;
+    bool endRequested_ = false;
     bool manualMove_ = false;
     QPoint moveOffset_;
 };

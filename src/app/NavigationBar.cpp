@@ -55,7 +55,7 @@ QAction* NavigationBar::addItem(int group, const QIcon& icon, const QString& cap
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setIconSize(QSize(ItemHeight, ItemHeight));
     button->setAutoRaise(true);
-    button->setFixedHeight(ItemHeight + 2);
+    button->setFixedHeight(ItemHeight);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     button->setCursor(Qt::PointingHandCursor);
     button->setFont(uiFont(QStringLiteral("MS Shell Dlg 2"), 8));
@@ -75,7 +75,9 @@ QWidget* NavigationBar::itemWidget(QAction* item) const {
     return nullptr;
 }
 
-void NavigationBar::toggleGroup(int group) { setOpenGroup(openGroup_ == group ? -1 : group); }
+void NavigationBar::toggleGroup(int group) {
+    setOpenGroup(openGroup_ == group ? -1 : group);
+}
 
 void NavigationBar::setOpenGroup(int group) {
     openGroup_ = group;

@@ -8,11 +8,9 @@
 #include "app/SettingsClass.h"
 #include "app/SignalBridge.h"
 #include "app/SplashScr.h"
-#include "app/TrayIcon.h"
 #include "memory/ProgressBarFrm.h"
 
 #include <QApplication>
-#include <QScreen>
 
 int main(int argc, char** argv) {
     brenvik::BrenvikApplication application(argc, argv);
@@ -43,15 +41,14 @@ int main(int argc, char** argv) {
 
     mainForm.setSplashOnCreation(showSplash, brenvik::TSplashScreen::DefaultHold);
     mainForm.FormCreate();
+    if (mainForm.endRequested()) {
+        mainForm.FormCloseQuery();
+        return 0;
+    }
 
     brenvik::TProgressFrm progressFrm(&mainForm);
     new brenvik::TAboutUsFrm(&mainForm); // owned by the main window, shown by its "About" item
 
-    // Without a tray host the icon could not bring the window back: start shown then.
-    if (!brenvik::TrayIcon::startsHidden(startInTray)) {
-        const QRect screen = mainForm.screen()->availableGeometry();
-        mainForm.move(screen.center() - mainForm.rect().center());
-        mainForm.show();
-    }
+    mainForm.showAtStart(startInTray);
     return QApplication::exec();
 }

@@ -1,7 +1,6 @@
 #include "common/PercentBar.h"
 
 #include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 
@@ -12,6 +11,11 @@ PercentBar::PercentBar(QWidget* parent, Qt::Orientation orientation)
 
 void PercentBar::setBarColor(const QColor& color) {
     color_ = color;
+    update();
+}
+
+void PercentBar::setPercentColor(const QColor& color) {
+    percentColor_ = color;
     update();
 }
 
@@ -63,6 +67,11 @@ void PercentBar::paintEvent(QPaintEvent*) {
     // The percentage in the bar's colour, white where the filled part lies under it.
     const QString text = QString::number(percent()) + QLatin1Char('%');
     painter.setFont(font());
+    if (percentColor_) {
+        painter.setPen(*percentColor_);
+        painter.drawText(inside, Qt::AlignCenter, text);
+        return;
+    }
     painter.setPen(color_.darker(150));
     painter.drawText(inside, Qt::AlignCenter, text);
     painter.setClipRect(filled);

@@ -4,6 +4,7 @@
 // is a total of parts and the parts complete; the shown percentage is round(100 * parts / total).
 
 #include <QWidget>
+#include <optional>
 
 namespace brenvik {
 
@@ -13,6 +14,9 @@ public:
     explicit PercentBar(QWidget* parent = nullptr, Qt::Orientation orientation = Qt::Horizontal);
 
     void setBarColor(const QColor& color);
+    // Writes the percentage in this one colour throughout, instead of a darker shade of the bar's
+    // colour that turns white over the filled part.
+    void setPercentColor(const QColor& color);
     // Setting a different total sets the parts complete to 0.
     void setTotalParts(int total);
     void setPartsComplete(int parts); // capped at the total
@@ -30,6 +34,7 @@ protected:
 private:
     Qt::Orientation orientation_;
     QColor color_{153, 204, 103};
+    std::optional<QColor> percentColor_;
     int total_ = 100;
     int parts_ = 0;
 };

@@ -17,9 +17,6 @@ namespace brenvik::crash {
 
 namespace {
 
-// The reports' recipient: the project's own address for them.
-constexpr const char* ReportAddress = "reports@brenvik.example.org";
-
 FaultDescription describe(std::exception_ptr error) {
     FaultDescription fault;
     const void* object = nullptr;
@@ -110,8 +107,8 @@ std::filesystem::path ExceptionReporter::handle(std::exception_ptr error) noexce
                 // A notification that fails takes no decision: the fault is still reported.
             }
         }
-        if (options.sendingOn() && !report.empty())
-            handOffToMail(report);
+        if (options.sendingOn() && !report.empty() && !handOffToMail(report) && unsentNotice_)
+            unsentNotice_(report);
     } catch (...) {
         // Reporting must not raise a fault of its own; whatever was written stays.
     }

@@ -31,8 +31,12 @@ struct ExceptionRecord {
 class ExceptionReporter {
 public:
     using Notification = std::function<void(ExceptionRecord& record, bool& handled)>;
+    // Told where a report is when sending was wanted but no mail program took it, so that the
+    // user can send it by hand.
+    using UnsentNotice = std::function<void(const std::filesystem::path& report)>;
 
     void setNotification(Notification notification) { notification_ = std::move(notification); }
+    void setUnsentNotice(UnsentNotice notice) { unsentNotice_ = std::move(notice); }
     // The options every fault starts with; a notification's changes apply to its own fault only.
     void setSendOptions(SendOptions options) { defaults_ = options; }
     const SendOptions& sendOptions() const { return defaults_; }
@@ -43,8 +47,12 @@ public:
 
 private:
     Notification notification_;
+    UnsentNotice unsentNotice_;
     SendOptions defaults_;
 };
+
+// Where reports are to be sent.
+inline constexpr const char* ReportAddress = "reports@brenvik.example.org";
 
 // Opens a new message in the user's mail program with the report attached, through xdg-email
 // when it is installed. True when the mail program was started.

@@ -5,6 +5,7 @@
 #include "platform/SystemStatus.h"
 #include "platform/XdgPaths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -229,6 +230,41 @@ void formatReportName(char* out, std::size_t size, long long epochSeconds, long 
     *cursor = '\0';
 }
 
+namespace {
+
+// Removes the oldest reports so that the folder holds at most MaxReportsKept; `kept` stays.
+void removeOldReports(const std::filesystem::path& folder, const std::filesystem::path& kept) {
+    struct Report {
+        std::filesystem::file_time_type written;
+        std::filesystem::path path;
+    };
+    std::vector<Report> reports;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("report-", 0) != 0 || entry.path().extension() != ".txt")
+            continue;
+        std::error_code timeError;
+        const auto written = entry.last_write_time(timeError);
+        if (!timeError)
+            reports.push_back({written, entry.path()});
+    }
+    if (reports.size() <= MaxReportsKept)
+        return;
+    // Newest first; the same time is told apart by the name, whose serial grows.
+    std::sort(reports.begin(), reports.end(), [](const Report& a, const Report& b) {
+        if (a.written != b.written)
+            return a.written > b.written;
+        const std::string x = a.path.filename().string(), y = b.path.filename().string();
+        return x.size() != y.size() ? x.size() > y.size() : x > y;
+    });
+    for (std::size_t i = MaxReportsKept; i < reports.size(); ++i)
+        if (reports[i].path != kept)
+            std::filesystem::remove(reports[i].path, error);
+}
+
+} // namespace
+
 std::filesystem::path writeReport(const std::string& text,
                                   std::chrono::system_clock::time_point when) {
     const std::filesystem::path folder = reportsFolder();
@@ -268,6 +304,8 @@ std::filesystem::path writeReport(const std::string& text,
         }
     }
     unlink(temporary.c_str());
+    if (!written.empty())
+        removeOldReports(folder, written);
     return written;
 }
 

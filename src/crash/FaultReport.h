@@ -14,6 +14,9 @@ namespace brenvik::crash {
 // A report never grows beyond this, whatever the message or the number of modules.
 inline constexpr std::size_t MaxReportBytes = 256 * 1024;
 inline constexpr std::size_t MaxMessageBytes = 8 * 1024;
+// The reports folder keeps this many of the newest reports; a fault that repeats every second
+// must not fill the disk.
+inline constexpr std::size_t MaxReportsKept = 50;
 
 struct FaultDescription {
     std::string typeName;
@@ -31,7 +34,8 @@ std::string composeReport(const FaultDescription& fault,
 std::filesystem::path reportsFolder();
 
 // Stores the text as a new file in the reports folder (made when missing), never replacing an
-// existing report; the file appears whole or not at all. The path written, or empty on failure.
+// existing report; the file appears whole or not at all. The oldest reports beyond the newest
+// MaxReportsKept are removed. The path written, or empty on failure.
 std::filesystem::path writeReport(const std::string& text,
                                   std::chrono::system_clock::time_point when);
 

@@ -35,6 +35,7 @@ TProgressFrm::TProgressFrm(QWidget* mainWindow)
     bar_ = new PercentBar(this);
     bar_->setObjectName(QStringLiteral("RzProgressBar1"));
     bar_->setBarColor(QColor(153, 204, 103));
+    bar_->setPercentColor(QColor(153, 204, 103));
     bar_->setGeometry((ClientWidth - BarWidth) / 2, 8, BarWidth, 20);
     bar_->setPartsComplete(0);
 

@@ -174,44 +174,58 @@ void TRelocateThread::run() {
 
 void TRelocateThread::Execute() {
     const bool visible = windows_->mainWindowVisible();
-    if (visible) {
-        windows_->setCancelTarget([stop = stop_] { stop->store(true, std::memory_order_relaxed); });
-        windows_->setMainWindowEnabled(false);
-        windows_->setBarPartsComplete(0);
-        windows_->showProgress();
-        windows_->repaintProgress();
-    }
-
-    const Clock::time_point asked = Clock::now();
-    std::unique_lock lock(WashLock);
-    const Clock::time_point began = Clock::now();
-    result_.waited = began - asked;
-    if (visible)
-        windows_->setBarTotal(2 * FMegabytes);
-
-    platform::SystemStatus& system = *platform::current().system;
+    std::unique_lock lock(WashLock, std::defer_lock);
+    // Whatever fails from here on, the window is enabled, the dialog closed and the lock freed
+    // before the failure goes on to be reported.
     std::exception_ptr failure;
-    {
-        WashBlocks blocks(allocator_, FMegabytes);
-        result_.before = system.memoryStatus();
-        try {
-            allocate(blocks, visible);
-        } catch (...) {
-            failure = std::current_exception();
+    try {
+        if (visible) {
+            windows_->setCancelTarget(
+                [stop = stop_] { stop->store(true, std::memory_order_relaxed); });
+            windows_->setMainWindowEnabled(false);
+            windows_->setBarPartsComplete(0);
+            windows_->showProgress();
+            windows_->repaintProgress();
         }
-        result_.peak = system.memoryStatus();
-        // Whatever ended the allocation phase, everything obtained is given back.
-        release(blocks, visible);
+        const Clock::time_point asked = Clock::now();
+        lock.lock();
+        const Clock::time_point began = Clock::now();
+        result_.waited = began - asked;
+        washBlocks(visible);
+        result_.duration = Clock::now() - began;
+    } catch (...) {
+        failure = std::current_exception();
     }
-    result_.duration = Clock::now() - began;
-    result_.after = system.memoryStatus();
 
     // Also when the wash was hidden and nothing disabled the window: a visible wash that started
     // before may have.
     windows_->setMainWindowEnabled(true);
     if (visible)
         windows_->closeProgress();
-    lock.unlock();
+    if (lock.owns_lock())
+        lock.unlock();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TRelocateThread::washBlocks(bool visible) {
+    if (visible)
+        windows_->setBarTotal(2 * FMegabytes);
+    platform::SystemStatus& system = *platform::current().system;
+    // The block list gives back whatever it still holds when it goes, so a failure anywhere
+    // below keeps no memory.
+    WashBlocks blocks(allocator_, FMegabytes);
+    result_.before = system.memoryStatus();
+    std::exception_ptr failure;
+    try {
+        allocate(blocks, visible);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    result_.peak = system.memoryStatus();
+    // Whatever ended the allocation phase, everything obtained is given back.
+    release(blocks, visible);
+    result_.after = system.memoryStatus();
     if (failure)
         std::rethrow_exception(failure);
 }

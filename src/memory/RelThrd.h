@@ -128,6 +128,8 @@ public:
 private:
     void run();
     void Execute();
+    // The allocation and release phases, under the lock.
+    void washBlocks(bool visible);
     void allocate(WashBlocks& blocks, bool visible);
     void release(WashBlocks& blocks, bool visible);
 

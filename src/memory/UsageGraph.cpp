@@ -1,6 +1,6 @@
 #include "memory/UsageGraph.h"
 
-#include "app/MainUnit.h"
+#include "common/UnexpectedError.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -220,7 +220,7 @@ void UsageGraph::copyClicked() {
     try {
         copyToClipboard();
     } catch (...) {
-        TMainForm::reportUnexpected(std::current_exception());
+        reportUnexpectedError(std::current_exception());
     }
 }
 

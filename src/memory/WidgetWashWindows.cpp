@@ -1,7 +1,7 @@
 #include "memory/WidgetWashWindows.h"
 
-#include "app/MainUnit.h"
 #include "common/PercentBar.h"
+#include "common/UnexpectedError.h"
 #include "memory/ProgressBarFrm.h"
 
 #include <QMessageBox>
@@ -35,7 +35,7 @@ bool WidgetWashWindows::post(std::function<void()> call) {
             try {
                 call();
             } catch (...) {
-                TMainForm::reportUnexpected(std::current_exception());
+                reportUnexpectedError(std::current_exception());
             }
         },
         Qt::QueuedConnection);
@@ -128,7 +128,7 @@ void WidgetWashWindows::showError(const std::string& message) {
 }
 
 void WidgetWashWindows::reportUnexpected(std::exception_ptr error) {
-    post([error] { TMainForm::reportUnexpected(error); });
+    post([error] { reportUnexpectedError(error); });
 }
 
 void WidgetWashWindows::synchronize(const std::function<void()>& call) {

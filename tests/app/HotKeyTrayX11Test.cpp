@@ -241,8 +241,16 @@ protected:
 };
 
 TEST_F(TrayX11Test, StartsHiddenOnlyWhenATrayHostRuns) {
-    EXPECT_TRUE(TrayIcon::startsHidden(true));
-    EXPECT_FALSE(TrayIcon::startsHidden(false));
+    // The tray host runs here; without one the window shows (MainWindowTest, offscreen).
+    form.FormCreate();
+    waitForDock();
+    form.showAtStart(true);
+    QTest::qWait(200);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(icon()->isVisible());
+    form.showAtStart(false);
+    WAIT_UNTIL(form.isVisible(), 5000);
+    EXPECT_TRUE(centred());
 }
 
 TEST_F(TrayX11Test, RightClickShowsTheMenuAndAClickElsewhereClosesIt) {

@@ -4,6 +4,8 @@
 #include "app/OptionsPage.h"
 #include "app/TrayLoadIcon.h"
 #include "fakes/FakePlatform.h"
+#include "memory/MemoryPage.h"
+#include "memory/MemoryToFreeBox.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -11,7 +13,9 @@
 #include <QMenu>
 #include <QScreen>
 #include <QTest>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace brenvik {
 namespace {
@@ -40,9 +44,21 @@ TEST_F(TrayIconTest, IconCarriesTheTipAndTheMenu) {
 }
 
 TEST_F(TrayIconTest, WashNowFollowsTheWash) {
-    tray.setWashCommandsEnabled(false);
+    // The wash's one block is held until the test lets it go, whatever ends the test.
+    std::atomic<bool> go{false};
+    struct Release {
+        std::atomic<bool>& go;
+        ~Release() { go = true; }
+    } release{go};
+    fake->fakeAllocator().onObtain = [&go](int) {
+        while (!go)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    form.memoryPage()->memoryToFreeBox()->setMegabytes(2);
+    form.StartWash();
     EXPECT_FALSE(tray.washNowItem()->isEnabled());
-    tray.setWashCommandsEnabled(true);
+    go = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.washesRunning() == 0; }, 5000));
     EXPECT_TRUE(tray.washNowItem()->isEnabled());
 }
 

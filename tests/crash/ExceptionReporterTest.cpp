@@ -107,6 +107,39 @@ TEST_F(ExceptionReporterTest, SendsOnlyWhileAModeIsOnAndAMailerIsInstalled) {
     }
 }
 
+TEST_F(ExceptionReporterTest, AReportNoMailProgramTookIsPointedOutToTheUser) {
+    struct Case {
+        const char* name;
+        bool mailer;
+        bool mailerStarts;
+        int modes;
+        bool pointedOut;
+    };
+    for (const Case& c : {Case{"no mail program", false, false, 1, true},
+                          Case{"mail program fails", true, false, 1, true},
+                          Case{"mail program takes it", true, true, 1, false},
+                          Case{"sending declined", false, false, 0, false}}) {
+        SCOPED_TRACE(c.name);
+        test::TempHome caseHome;
+        if (c.mailer)
+            provideMailer();
+        else
+            caseHome.setEnv("PATH", (caseHome.root() / "empty").string());
+        fake->fakeShell().result = c.mailerStarts;
+        reporter.setNotification([&](ExceptionRecord& record, bool&) {
+            record.options->emailSendMode = c.modes;
+            record.options->webSendMode = c.modes;
+        });
+        std::vector<std::filesystem::path> pointedOut;
+        reporter.setUnsentNotice(
+            [&](const std::filesystem::path& report) { pointedOut.push_back(report); });
+        const auto report = reporter.handle(std::make_exception_ptr(std::runtime_error("x")));
+        ASSERT_FALSE(report.empty());
+        EXPECT_EQ(pointedOut, c.pointedOut ? std::vector<std::filesystem::path>{report}
+                                           : std::vector<std::filesystem::path>{});
+    }
+}
+
 TEST_F(ExceptionReporterTest, DecliningOneFaultDoesNotDeclineTheNext) {
     provideMailer();
     int faults = 0;

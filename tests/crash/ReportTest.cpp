@@ -85,6 +85,31 @@ TEST_F(ReportFileTest, ReportsInTheSameSecondNeverReplaceEachOther) {
               2);
 }
 
+TEST_F(ReportFileTest, FolderKeepsTheNewestReportsOnly) {
+    // Reports left by earlier runs and by this one, some in the same second.
+    const auto start = std::chrono::system_clock::now() - std::chrono::hours(1);
+    std::vector<std::filesystem::path> written;
+    const auto fileNow = std::filesystem::file_time_type::clock::now();
+    for (std::size_t i = 0; i < MaxReportsKept + 12; ++i) {
+        const auto age = std::chrono::seconds(static_cast<int>(i));
+        written.push_back(writeReport(std::to_string(i), start + age / 3));
+        ASSERT_FALSE(written.back().empty());
+        // Apart in time as consecutive faults are, whatever the file system's clock grain.
+        std::filesystem::last_write_time(written.back(), fileNow - std::chrono::minutes(5) + age);
+    }
+    const auto folder = home.state() / "brenvik" / "reports";
+    test::writeFile(folder / "notes.txt", "not a report");
+    writeReport("last", start + std::chrono::hours(1));
+    std::size_t reports = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        reports += entry.path().filename().string().rfind("report-", 0) == 0;
+    EXPECT_EQ(reports, MaxReportsKept);
+    EXPECT_TRUE(std::filesystem::exists(folder / "notes.txt"));
+    for (std::size_t i = 0; i < written.size(); ++i)
+        EXPECT_EQ(std::filesystem::exists(written[i]), i >= written.size() - (MaxReportsKept - 1))
+            << i;
+}
+
 TEST_F(ReportFileTest, UnwritableFolderGivesNoPath) {
     test::writeFile(home.state() / "brenvik", "a file where the folder should be");
     EXPECT_TRUE(writeReport("text", std::chrono::system_clock::now()).empty());

@@ -1,14 +1,18 @@
 #include "app/CrashReporter.h"
 #include "app/ErrorUnit.h"
 #include "app/MainUnit.h"
+#include "common/UnexpectedError.h"
+#include "crash/FaultReport.h"
 #include "dialogs/DialogAnswer.h"
 #include "fakes/FakePlatform.h"
 #include "support/TempHome.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -46,7 +50,7 @@ protected:
             shown = dialog->LabelError->text();
             answer(dialog);
         });
-        TMainForm::reportUnexpected(std::make_exception_ptr(std::runtime_error(message)));
+        reportUnexpectedError(std::make_exception_ptr(std::runtime_error(message)));
         return shown;
     }
     static void dontSend(TErrorDialog* dialog) { dialog->dontSendButton()->click(); }
@@ -122,13 +126,99 @@ TEST_F(ErrorDialogTest, FaultHandedInFromAnotherThreadIsShownOnTheInterfaceThrea
         shown = dialog->LabelError->text();
         dontSend(dialog);
     });
-    std::thread worker([] {
-        TMainForm::reportUnexpected(std::make_exception_ptr(std::runtime_error("Worker fault")));
-    });
+    std::thread worker(
+        [] { reportUnexpectedError(std::make_exception_ptr(std::runtime_error("Worker fault"))); });
     worker.join();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 10000));
     EXPECT_TRUE(onInterfaceThread);
     EXPECT_EQ(shown, QStringLiteral("Worker fault."));
+}
+
+TEST_F(ErrorDialogTest, MessageShowsAsPlainText) {
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    test::answerNextDialog<TErrorDialog>([&](TErrorDialog* dialog) {
+        shown = dialog->LabelError->text();
+        format = dialog->LabelError->textFormat();
+        dontSend(dialog);
+    });
+    reportUnexpectedError(
+        std::make_exception_ptr(std::runtime_error("<b>Bad</b> value <i>x</i> & y")));
+    EXPECT_EQ(shown, QStringLiteral("<b>Bad</b> value <i>x</i> & y."));
+    EXPECT_EQ(format, Qt::PlainText);
+}
+
+TEST_F(ErrorDialogTest, SendingWithoutAWorkingMailProgramSaysWhereTheReportIs) {
+    struct Case {
+        const char* name;
+        bool mailer;
+    };
+    for (const Case& c : {Case{"no mail program", false}, Case{"mail program fails", true}}) {
+        SCOPED_TRACE(c.name);
+        home.setEnv("PATH", (home.root() / (c.mailer ? "bin" : "empty")).string());
+        fake->fakeShell().result = false;
+        QString told;
+        test::answerNextDialog<TErrorDialog>([&told](TErrorDialog* dialog) {
+            test::answerNextDialog<QMessageBox>([&told](QMessageBox* box) {
+                told = box->text();
+                box->accept();
+            });
+            dialog->sendButton()->click();
+        });
+        reportUnexpectedError(std::make_exception_ptr(std::runtime_error("Fault")));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !told.isEmpty(); }, 10000));
+        const auto reports = home.state() / "brenvik" / "reports";
+        bool named = false;
+        for (const auto& entry : std::filesystem::directory_iterator(reports))
+            named = named || told.contains(QString::fromStdString(entry.path().string()));
+        EXPECT_TRUE(named) << told.toStdString();
+    }
+}
+
+TEST_F(ErrorDialogTest, AFaultThatRepeatsGetsOneDialogAtATime) {
+    // Timer handlers that fail on every tick, as the event loop hands their faults on. (A timer
+    // does not fire again while its own handler runs, but the others do.)
+    QTimer failing, failingToo;
+    int faults = 0;
+    for (QTimer* timer : {&failing, &failingToo})
+        QObject::connect(timer, &QTimer::timeout, [&faults] {
+            ++faults;
+            reportUnexpectedError(std::make_exception_ptr(std::runtime_error("Every tick")));
+        });
+    // Watches how many dialogs are open; any beyond the first is closed again so the test ends.
+    int mostOpen = 0;
+    TErrorDialog* first = nullptr;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        std::vector<TErrorDialog*> open;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<TErrorDialog*>(window); dialog && dialog->isVisible())
+                open.push_back(dialog);
+        mostOpen = std::max(mostOpen, static_cast<int>(open.size()));
+        if (open.size() > 1)
+            for (TErrorDialog* dialog : open)
+                if (dialog != first)
+                    dialog->reject();
+    });
+    watcher.start(2);
+    test::answerNextDialog<TErrorDialog>([&](TErrorDialog* dialog) {
+        first = dialog;
+        QTest::qWaitFor([&] { return faults >= 10; }, 10000);
+        failing.stop();
+        failingToo.stop();
+        dontSend(dialog);
+    });
+    failing.start(5);
+    failingToo.start(7);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !failing.isActive() && !ErrorDialog; }, 10000));
+    watcher.stop();
+    EXPECT_GE(faults, 10);
+    EXPECT_EQ(mostOpen, 1);
+    // The faults behind the open dialog were recorded, and none was sent.
+    EXPECT_TRUE(fake->fakeShell().calls.empty());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.state() / "brenvik/reports"),
+                            std::filesystem::directory_iterator()),
+              std::min(faults, static_cast<int>(crash::MaxReportsKept)));
 }
 
 TEST_F(ErrorDialogTest, LayoutHasTheBandTextsAndButtons) {

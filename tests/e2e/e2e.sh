@@ -112,11 +112,11 @@ click() { # X Y in the main window's own coordinates [BUTTON]
   sleep 0.3
 }
 # The navigation bar: three group captions, 30 px high, 6 px apart, inside a 6 px margin; the open
-# group's items (23 px apart by 2) follow its caption. Each visit closes its group again, so the
+# group's items (21 px, 2 px apart) follow its caption. Each visit closes its group again, so the
 # captions always stand where they stand with all groups closed.
 NavTop=120
 group_y() { echo $((NavTop + 6 + $1 * 36 + 15)); }
-item_y() { echo $((NavTop + 6 + $1 * 36 + 30 + 6 + 4 + $2 * 25 + 11)); }
+item_y() { echo $((NavTop + 6 + $1 * 36 + 30 + 6 + 4 + $2 * 23 + 10)); }
 navigate() { # GROUP ITEM
   click 60 "$(group_y "$1")"
   click 60 "$(item_y "$1" "$2")"

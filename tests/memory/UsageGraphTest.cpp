@@ -1,6 +1,7 @@
 #include "memory/UsageGraph.h"
 
 #include "app/MainUnit.h"
+#include "common/UnexpectedError.h"
 #include "support/Eventually.h"
 
 #include <QAction>
@@ -179,7 +180,7 @@ protected:
     }
     ~CopyTest() override {
         UsageGraph::setClipboardWriter({});
-        TMainForm::setUnexpectedErrorHandler({});
+        setUnexpectedErrorHandler({});
     }
     QWidget window;
     UsageGraph* graph = nullptr;
@@ -232,7 +233,7 @@ TEST_F(CopyTest, FailuresAreTheUnexpectedErrorCannotOpenClipboard) {
             return c.clipboardTakes;
         });
         std::string reported;
-        TMainForm::setUnexpectedErrorHandler([&](std::exception_ptr error) {
+        setUnexpectedErrorHandler([&](std::exception_ptr error) {
             try {
                 std::rethrow_exception(error);
             } catch (const std::exception& e) {

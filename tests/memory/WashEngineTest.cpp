@@ -281,6 +281,57 @@ TEST_F(WashEngineTest, FailureInsideTheWashIsReportedAndEverythingIsGivenBack) {
     WashLock.unlock();
 }
 
+// The memory readings around the allocation loop: before it, at the peak, after the release.
+class FailingMemoryReading : public test::FakeSystemStatus {
+public:
+    explicit FailingMemoryReading(int failingRead) : failingRead_(failingRead) {}
+    platform::MemoryStatus memoryStatus() override {
+        if (reads_++ == failingRead_)
+            throw std::runtime_error("no memory figures");
+        return memory;
+    }
+
+private:
+    int failingRead_;
+    int reads_ = 0;
+};
+
+TEST_F(WashEngineTest, FailureAroundTheAllocationLoopStillEndsTheWashProperly) {
+    for (const int failingRead : {0, 1, 2}) {
+        SCOPED_TRACE(failingRead);
+        test::FakePlatformScope local;
+        local->system = std::make_unique<FailingMemoryReading>(failingRead);
+        windows = std::make_shared<RecordingWindows>();
+        endNotifications = 0;
+        wash(4);
+        EXPECT_EQ(local->fakeAllocator().held(), 0);
+        EXPECT_TRUE(windows->mainEnabled());
+        const auto log = windows->log();
+        EXPECT_NE(std::find(log.begin(), log.end(), "unexpected no memory figures"), log.end());
+        EXPECT_NE(std::find(log.begin(), log.end(), "close"), log.end());
+        EXPECT_EQ(log.back(), "end notification");
+        EXPECT_EQ(endNotifications, 1);
+        EXPECT_TRUE(WashLock.try_lock());
+        WashLock.unlock();
+    }
+}
+
+TEST_F(WashEngineTest, FailureWhileShowingTheDialogStillEnablesTheWindow) {
+    struct FailingShow : RecordingWindows {
+        void showProgress() override { throw std::runtime_error("no dialog"); }
+    };
+    auto failing = std::make_shared<FailingShow>();
+    windows = failing;
+    wash(2);
+    EXPECT_TRUE(windows->mainEnabled());
+    const auto log = windows->log();
+    EXPECT_NE(std::find(log.begin(), log.end(), "unexpected no dialog"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "close"), log.end());
+    EXPECT_EQ(endNotifications, 1);
+    EXPECT_TRUE(WashLock.try_lock());
+    WashLock.unlock();
+}
+
 TEST_F(WashEngineTest, StopAllEndsRunningAndWaitingWorkersThatFreeThemselves) {
     windows->visible = false;
     std::mutex mutex;

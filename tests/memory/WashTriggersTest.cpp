@@ -46,6 +46,34 @@ TEST(ProgressDialogTest, HasItsCaptionSizeBarAndButton) {
     EXPECT_GT(button.top(), dialog.RzProgressBar1()->geometry().bottom());
 }
 
+TEST(ProgressDialogTest, WritesThePercentageInTheBarsColour) {
+    TProgressFrm dialog(nullptr);
+    PercentBar* bar = dialog.RzProgressBar1();
+    const QColor colour(153, 204, 103);
+    // Inside the frame: the empty bar shows the text on white, the full bar over its own fill.
+    const auto inside = [bar](int parts) {
+        bar->setTotalParts(10);
+        bar->setPartsComplete(parts);
+        const QImage shot = bar->grab().toImage();
+        std::vector<QColor> pixels;
+        for (int y = 3; y < shot.height() - 3; ++y)
+            for (int x = 3; x < shot.width() - 3; ++x)
+                pixels.push_back(shot.pixelColor(x, y));
+        return pixels;
+    };
+    int written = 0;
+    for (const QColor& pixel : inside(0)) {
+        // White, or the bar's colour blended into it by the letters' smoothing: nothing darker.
+        EXPECT_GE(pixel.red(), colour.red() - 6);
+        EXPECT_GE(pixel.green(), colour.green() - 6);
+        EXPECT_GE(pixel.blue(), colour.blue() - 6);
+        written += pixel != QColor(Qt::white);
+    }
+    EXPECT_GT(written, 10) << "no percentage in the bar's colour";
+    for (const QColor& pixel : inside(10))
+        ASSERT_EQ(pixel, colour) << "the percentage shows in another colour over the fill";
+}
+
 TEST(ProgressDialogTest, UserCloseAsksTheWashToStopAndTheWorkersDoesNot) {
     const std::vector<std::pair<const char*, std::function<void(TProgressFrm&)>>> closes{
         {"Cancel", [](TProgressFrm& d) { QTest::mouseClick(d.RzButton1(), Qt::LeftButton); }},
@@ -378,16 +406,21 @@ TEST_F(WashTriggersTest, EndingTheProgramStopsRunningAndWaitingWashesPromptly) {
     QTest::qWait(20);
 }
 
-TEST_F(WashTriggersTest, AutomaticTimerStartsWashesAndKeepsRunningDuringThem) {
-    amount->setMegabytes(2);
+TEST_F(WashTriggersTest, AutomaticTimerStartsNoWashWhileItsPreviousOneRuns) {
+    amount->setMegabytes(2); // 1 block each
     holdAt(0);
     form->MemoryCleanTimer.start(5);
     ASSERT_TRUE(waitFor([&] { return held.load(); }));
+    QTest::qWait(60); // a dozen ticks while the first automatic wash runs
     EXPECT_TRUE(form->MemoryCleanTimer.isActive());
-    // Ticks during the wash request washes of their own, which wait their turn.
-    ASSERT_TRUE(waitFor([&] { return form->washesRunning() >= 2; }));
-    form->MemoryCleanTimer.stop();
+    EXPECT_EQ(form->washesRunning(), 1);
+    // Other washes are not held back by it, nor do they hold the timer back.
+    form->StartWash();
+    EXPECT_EQ(form->washesRunning(), 2);
     go = true;
+    // Once the automatic wash has ended, a tick starts the next one.
+    ASSERT_TRUE(waitFor([&] { return blocks.obtainCalls() >= 3; }));
+    form->MemoryCleanTimer.stop();
     ASSERT_TRUE(waitFor([&] { return form->washesRunning() == 0; }));
 }
 
