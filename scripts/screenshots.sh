@@ -54,10 +54,10 @@ xdotool mousemove 5 1000 # keep the pointer off the window
 
 click() { xdotool mousemove $((wx + $1)) $((wy + $2)) sleep 0.1 click 1 sleep 0.3; }
 # Navigation bar captions: 30 px high, 6 px apart, below a 6 px margin at y 120; an open group's
-# item rows (23 px, 2 apart) follow 10 px below its caption.
+# item rows (21 px, 2 apart) follow 10 px below its caption.
 navigate() { # GROUP ITEM
   click 60 $((120 + 6 + $1 * 36 + 15))
-  click 60 $((120 + 6 + $1 * 36 + 40 + $2 * 25 + 11))
+  click 60 $((120 + 6 + $1 * 36 + 40 + $2 * 23 + 10))
   click 60 $((120 + 6 + $1 * 36 + 15))
   xdotool mousemove 5 1000
 }
@@ -81,6 +81,6 @@ navigate 0 1
 save options
 # The tray host of scripts/with-x.sh (120 x 32 at the top right, icons at its right end): the icon
 # with the memory load, three times enlarged pixel for pixel.
-import -window root -crop "48x32+1232+0" +repage -sample 300% "$work/tray.png"
-mv "$work/tray.png" "$out/tray.png"
+import -window root -crop "48x32+1232+0" +repage "$work/tray-small.png"
+convert "$work/tray-small.png" -sample 300% "$out/tray.png"
 echo "screenshots: $out/tray.png"
