@@ -9,34 +9,12 @@ case_name=$1
 brenvik_built=$2
 splash_picture=$3
 
-work=$(mktemp -d /tmp/brenvik-life-XXXXXX)
-program_dir=$work/program
-export HOME=$work/home
-export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share
-export XDG_STATE_HOME=$HOME/.local/state XDG_CACHE_HOME=$HOME/.cache
-export XDG_CONFIG_DIRS=$work/etc-xdg XDG_DATA_DIRS=$work/share XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$program_dir" "$XDG_CONFIG_HOME/brenvik" "$XDG_CONFIG_HOME/autostart" "$XDG_DATA_HOME" \
-  "$XDG_STATE_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_DIRS" "$XDG_DATA_DIRS" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+. "$(dirname "$0")/../support/fresh-home.sh"
+fresh_home lifecycle
+private_runtime
 unset WAYLAND_DISPLAY
-cp "$brenvik_built" "$program_dir/brenvik"
-hive=$XDG_CONFIG_HOME/brenvik/HKEY_LOCAL_MACHINE.reg
-store=$program_dir/startup.dat
-
-pids=()
+install_program "$brenvik_built"
 app=
-cleanup() {
-  # The program first, then the desktop it ran on.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    pid=${pids[i]}
-    kill "$pid" 2>/dev/null
-    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  if [ "${E2E_KEEP:-0}" = 1 ]; then echo "lifecycle: kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT INT TERM
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -44,15 +22,6 @@ die() {
   echo "FAIL: $*" >&2
   [ -n "${DISPLAY:-}" ] && import -window root "$work/failed.png" 2>/dev/null # kept with E2E_KEEP=1
   exit 1
-}
-wait_for() { # SECONDS COMMAND...: polls until the command succeeds
-  local limit=$1
-  shift
-  local end=$((SECONDS + limit))
-  while ! "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
 }
 
 # --- a desktop of the case's own ------------------------------------------------------------------
@@ -79,12 +48,6 @@ desktop() { # wm|bare: Xvfb with the tray host, and openbox for "wm"
 }
 
 # --- the program ------------------------------------------------------------------------------------
-settings() { # LINE...: the settings key holds these values
-  { printf '%s\n\n%s\n' 'Brenvik Registry Hive Version 1' \
-    '[HKEY_LOCAL_MACHINE\Software\Orlevo\Brenvik\Settings]'
-    printf '%s\n' "$@"; } >"$hive"
-}
-NoSplash='"ShowSplashOnStartup"=dword:00000000'
 autostart_entry() {
   printf '[Desktop Entry]\nType=Application\nName=Life Sync\nExec=life-sync\n' \
     >"$XDG_CONFIG_HOME/autostart/life-sync.desktop"
