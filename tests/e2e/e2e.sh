@@ -13,6 +13,7 @@ brenvikctl_built=$3
 
 # --- the fresh home -----------------------------------------------------------------------------
 . "$(dirname "$0")/../support/fresh-home.sh"
+. "$(dirname "$0")/../support/x-windows.sh"
 fresh_home e2e
 mkdir -p "$work/bin" "$work/shots"
 install_program "$brenvik_built" "$brenvikctl_built"
@@ -54,13 +55,6 @@ wait_window() {
   sleep 0.5 # let the first paint land
 }
 running() { alive "$app"; }
-window_geometry() { # WINDOW: X Y W H of its client area on the screen
-  [ -n "$1" ] || return 1 # without an id xwininfo would wait for a click
-  # xwininfo, as xdotool counts a window manager's frame into the place of decorated windows.
-  xwininfo -id "$1" | awk '
-    /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
-    /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'
-}
 geometry() { window_geometry "$window"; }
 click() { # X Y in the main window's own coordinates [BUTTON]
   local x y w h
@@ -123,14 +117,7 @@ set_wash_size() {
 }
 CleanNowX=708
 CleanNowY=507
-splash() { # the splash window of the running copy, while it shows
-  local id w h
-  for id in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
-    read -r _ _ w h < <(window_geometry "$id") || continue
-    [ "$w x $h" = "500 x 304" ] && { echo "$id"; return 0; }
-  done
-  return 1
-}
+splash() { window_of_size 500 304; } # the splash window of the running copy, while it shows
 first_window() { # NAME: the first shown window of that title; fails when there is none
   local id
   id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)

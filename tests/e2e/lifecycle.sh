@@ -10,6 +10,7 @@ brenvik_built=$2
 splash_picture=$3
 
 . "$(dirname "$0")/../support/fresh-home.sh"
+. "$(dirname "$0")/../support/x-windows.sh"
 fresh_home lifecycle
 private_runtime
 unset WAYLAND_DISPLAY
@@ -56,20 +57,6 @@ start_app() {
   "$program_dir/brenvik" >>"$work/brenvik.log" 2>&1 &
   app=$!
   pids+=("$app")
-}
-geometry_of() { # WINDOW: X Y W H of its client area on the screen
-  [ -n "$1" ] || return 1
-  xwininfo -id "$1" | awk '
-    /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
-    /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'
-}
-window_of_size() { # W H: a shown window of the program of that size
-  local id w h
-  for id in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
-    read -r _ _ w h < <(geometry_of "$id") || continue
-    [ "$w $h" = "$1 $2" ] && { echo "$id"; return 0; }
-  done
-  return 1
 }
 main_window() { window_of_size 774 596; }
 splash() { window_of_size 500 304; }
@@ -122,7 +109,7 @@ splash_case() { # wm|bare
     sleep "$delay"
     kill -STOP "$app"
     if viewable "$id"; then
-      [ -n "${x:-}" ] || read -r x y w h < <(geometry_of "$id")
+      [ -n "${x:-}" ] || read -r x y w h < <(window_geometry "$id")
       shot=$work/shot-${#shots[@]}.png
       import -silent -window root "$shot" 2>/dev/null && shots+=("$shot")
     fi
@@ -154,7 +141,7 @@ case_tray_start() {
   icon=$(tray_icon)
   xdotool mousemove ${icon% *} ${icon#* } sleep 1 click --repeat 2 --delay 80 1
   wait_for 10 main_window || die "a double-click on the tray icon did not show the window"
-  read -r x y w h < <(geometry_of "$(main_window)")
+  read -r x y w h < <(window_geometry "$(main_window)")
   read -r sw sh < <(xdotool getdisplaygeometry)
   [ $((x + w / 2 - sw / 2)) -le 2 ] && [ $((sw / 2 - x - w / 2)) -le 2 ] ||
     fail "the window showed at $x,$y, not centred"
@@ -179,7 +166,7 @@ ending_case() { # DESCRIPTION COMMAND...: the command ends the program, which sa
 }
 click_window() { # X Y in the main window
   local x y w h
-  read -r x y w h < <(geometry_of "$window")
+  read -r x y w h < <(window_geometry "$window")
   xdotool mousemove $((x + $1)) $((y + $2)) sleep 0.2 click 1
 }
 # The close area is 739,19 21 x 21; the red cross 742,11 14 x 14 lies above its top.
@@ -197,13 +184,13 @@ case_right_drag() {
   start_app
   wait_window
   local x0 y0 x1 y1 x2 y2 w h
-  read -r x0 y0 w h < <(geometry_of "$window")
+  read -r x0 y0 w h < <(window_geometry "$window")
   xdotool mousemove $((x0 + 300)) $((y0 + 60)) sleep 0.2 mousedown 3 sleep 0.2
   for step in 1 2 3 4 5 6 7 8 9 10; do
     xdotool mousemove $((x0 + 300 + step * 10)) $((y0 + 60 + step * 8)) sleep 0.05
   done
   xdotool sleep 0.2 mouseup 3 sleep 0.3
-  read -r x1 y1 w h < <(geometry_of "$window")
+  read -r x1 y1 w h < <(window_geometry "$window")
   [ $((x1 - x0)) -ge 90 ] && [ $((x1 - x0)) -le 110 ] && [ $((y1 - y0)) -ge 70 ] &&
     [ $((y1 - y0)) -le 90 ] || fail "a right-button drag by 100,80 moved the window from $x0,$y0 to $x1,$y1"
   # Released: the window stays where it is while the pointer goes on.
@@ -211,7 +198,7 @@ case_right_drag() {
     xdotool mousemove $((x0 + 400 + step * 20)) $((y0 + 140 + step * 20)) sleep 0.05
   done
   sleep 0.5
-  read -r x2 y2 w h < <(geometry_of "$window")
+  read -r x2 y2 w h < <(window_geometry "$window")
   [ "$x2 $y2" = "$x1 $y1" ] || fail "the window went on following the pointer after the release ($x1,$y1 -> $x2,$y2)"
 }
 
