@@ -21,25 +21,12 @@ done
 
 # A private home, so that the program's settings and store stay out of the real one, and a
 # program folder of its own for "startup.dat".
-work=$(mktemp -d /tmp/brenvik-footprint-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
-export XDG_STATE_HOME=$work/home/.local/state XDG_CACHE_HOME=$work/home/.cache
-export XDG_CONFIG_DIRS=$work/etc-xdg XDG_DATA_DIRS=$work/share
-mkdir -p "$XDG_CONFIG_HOME/brenvik" "$XDG_DATA_HOME" "$XDG_STATE_HOME" "$XDG_CACHE_HOME" \
-  "$work/program"
+. "$here/../tests/support/fresh-home.sh"
+fresh_home footprint
 # No splash, so that both programs are idle from the first measured second; the tray icon shows
 # the memory load, redrawn as the load changes, as it does by default.
-printf '%s\n\n%s\n%s\n%s\n' 'Brenvik Registry Hive Version 1' \
-  '[HKEY_LOCAL_MACHINE\Software\Orlevo\Brenvik\Settings]' '"ShowSplashOnStartup"=dword:00000000' \
-  '"ShowMemoryLoadInTray"=dword:00000001' >"$XDG_CONFIG_HOME/brenvik/HKEY_LOCAL_MACHINE.reg"
-cp "$build/brenvik" "$work/program/brenvik"
+settings "$NoSplash" '"ShowMemoryLoadInTray"=dword:00000001'
+install_program "$build/brenvik"
 
 window_of() { # NAME PID: the window of that title owned by that process
   local id
@@ -55,7 +42,7 @@ rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
 ticks_per_second=$(getconf CLK_TCK)
 
-"$work/program/brenvik" >"$work/brenvik.log" 2>&1 &
+"$program_dir/brenvik" >"$work/brenvik.log" 2>&1 &
 ours=$!
 pids+=("$ours")
 "$build/bench/minimal_qt" >"$work/minimal.log" 2>&1 &

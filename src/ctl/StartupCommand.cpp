@@ -1,4 +1,5 @@
 #include "ctl/Commands.h"
+#include "platform/AsciiCase.h"
 #include "startup/StartupClass.h"
 #include "startup/StartupStore.h"
 
@@ -10,13 +11,6 @@
 namespace brenvik::ctl {
 
 namespace {
-
-std::string folded(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 std::string statusOf(const TStartupItem& item) {
     return item.Enabled() ? "Active" : "Disabled";
@@ -55,7 +49,7 @@ std::vector<const TStartupItem*> sortedByName(const TStartupList& list) {
     std::stable_sort(items.begin(), items.end(), [](const auto* a, const auto* b) {
         if (a->Name().empty() || b->Name().empty())
             return !a->Name().empty() && b->Name().empty();
-        return folded(a->Name()) < folded(b->Name());
+        return platform::upperAscii(a->Name()) < platform::upperAscii(b->Name());
     });
     return items;
 }
@@ -94,7 +88,7 @@ int change(Invocation& call, Change what) {
     }
     std::vector<TStartupItem*> matches;
     for (int i = 0; i < list.Count(); ++i)
-        if (folded(list.Items(i)->Name()) == folded(name))
+        if (platform::upperAscii(list.Items(i)->Name()) == platform::upperAscii(name))
             matches.push_back(list.Items(i));
     if (matches.empty()) {
         call.err << "brenvikctl: no startup entry is named '" << name << "'\n";

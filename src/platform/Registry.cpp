@@ -1,5 +1,7 @@
 #include "platform/Registry.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 
 namespace brenvik::platform {
@@ -56,10 +58,6 @@ LONG Hive::modify(const std::function<bool(Keys&)>& change) {
 
 namespace {
 
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 const Hive::Key* findKey(const Hive::Keys& keys, const std::string& path) {
     auto it = keys.find(path);
     return it == keys.end() ? nullptr : &it->second;
@@ -75,9 +73,7 @@ auto findValue(std::vector<std::pair<std::string, RegValue>>& values, std::strin
 } // namespace
 
 std::string Registry::foldName(std::string_view name) {
-    std::string folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(), upper);
-    return folded;
+    return upperAscii(name);
 }
 
 std::string Registry::normalizePath(std::string_view path) {

@@ -1,5 +1,6 @@
 #include "processes/ProcessClass.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/Platform.h"
 #include "platform/ProcessTable.h"
 
@@ -9,19 +10,10 @@ namespace brenvik {
 
 namespace {
 
+using platform::upperAscii;
+
 platform::ProcessTable& table() {
     return *platform::current().processes;
-}
-
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string upperAscii(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](char c) { return upperAscii(c); });
-    return result;
 }
 
 // The file name after the last separator. A name that is not a path (a process name, which may

@@ -1,5 +1,6 @@
 #include "startup/StartupClass.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/AtomicFile.h"
 #include "platform/Platform.h"
 #include "platform/TRegistry.h"
@@ -22,25 +23,9 @@ const TRootName* rootNameIn(std::string_view text) {
     return nullptr;
 }
 
-// Only a to z: the comparison must not depend on the locale.
-bool equalFolded(std::string_view a, std::string_view b) {
-    const auto upper = [](char c) {
-        return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-    };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return upper(x) == upper(y); });
-}
-
-std::string folded(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
-
 std::string identityOf(const TStartupItem& item) {
-    return folded(item.Name()) + '\0' + folded(item.CommandLine()) + '\0' + folded(item.Location());
+    return upperAscii(item.Name()) + '\0' + upperAscii(item.CommandLine()) + '\0' +
+           upperAscii(item.Location());
 }
 
 std::optional<bool> stateIn(const std::vector<TStoredState>& states, const std::string& identity) {
@@ -145,7 +130,7 @@ bool TStartupItem::IsValueCurrent() const {
     if (!registry.OpenKey(FKey, false))
         return false;
     try {
-        return equalFolded(registry.ReadString(FName), FCommandLine);
+        return equalAsciiFolded(registry.ReadString(FName), FCommandLine);
     } catch (const ERegistryException&) {
         return false; // changed type between the two reads
     }
@@ -189,8 +174,8 @@ void TStartupList::AddDisabledValues(const TStartupSource& source) {
     const std::string location = LocationText(source.root, source.keyPath);
     for (auto& [name, value] : values) {
         const bool known = std::any_of(items_.begin(), items_.end(), [&](const auto& item) {
-            return !item->Enabled() && equalFolded(item->Name(), name) &&
-                   equalFolded(item->Location(), location);
+            return !item->Enabled() && equalAsciiFolded(item->Name(), name) &&
+                   equalAsciiFolded(item->Location(), location);
         });
         if (known)
             continue;
@@ -230,8 +215,9 @@ void TStartupList::ScanKey(TRegistry& registry, const TStartupSource& source) {
 bool TStartupList::Contains(std::string_view name, std::string_view commandLine,
                             std::string_view location) const {
     return std::any_of(items_.begin(), items_.end(), [&](const auto& item) {
-        return equalFolded(item->Name(), name) && equalFolded(item->CommandLine(), commandLine) &&
-               equalFolded(item->Location(), location);
+        return equalAsciiFolded(item->Name(), name) &&
+               equalAsciiFolded(item->CommandLine(), commandLine) &&
+               equalAsciiFolded(item->Location(), location);
     });
 }
 

@@ -12,6 +12,7 @@
 #include "fakes/FakePlatform.h"
 #include "memory/MemoryPage.h"
 #include "memory/MemoryToFreeBox.h"
+#include "support/Eventually.h"
 #include "support/TempHome.h"
 
 #include <QAction>
@@ -31,10 +32,6 @@ namespace brenvik {
 namespace {
 
 using namespace platform;
-
-// Qt's QTRY macros only return on failure outside a Qt test run: a timeout must fail the test.
-#define WAIT_UNTIL(condition, milliseconds)                                                        \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (condition); }, milliseconds)) << #condition
 
 void xdotool(const QStringList& arguments) {
     ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0)
@@ -103,9 +100,9 @@ TEST_F(X11Test, TypedCtrlAltWIsStoredAndItsPressStartsAWashWhateverTheLocks) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     form.activateWindow();
     edit()->setFocus();
-    WAIT_UNTIL(edit()->hasFocus(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(edit()->hasFocus(), 5000);
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
-    WAIT_UNTIL(edit()->code() == 0xC057, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(edit()->code() == 0xC057, 5000);
     QTest::mouseClick(registerButton(), Qt::LeftButton);
     EXPECT_EQ(storedShortcut(), 0xC057);
     EXPECT_TRUE(form.applicationHotKey()->active());
@@ -121,8 +118,8 @@ TEST_F(X11Test, TypedCtrlAltWIsStoredAndItsPressStartsAWashWhateverTheLocks) {
     QObject::connect(washNow, &QAction::changed, washNow,
                      [&] { washNowStates.push_back(washNow->isEnabled()); });
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
-    WAIT_UNTIL(washes.count() == 1, 5000);
-    WAIT_UNTIL(washNowStates.size() >= 2u, 10000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(washes.count() == 1, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(washNowStates.size() >= 2u, 10000);
     EXPECT_EQ(washNowStates.front(), false);
     EXPECT_TRUE(washNow->isEnabled());
     for (const char* lock : {"Num_Lock", "Caps_Lock"}) {
@@ -130,7 +127,7 @@ TEST_F(X11Test, TypedCtrlAltWIsStoredAndItsPressStartsAWashWhateverTheLocks) {
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
         xdotool({QStringLiteral("key"), QLatin1String(lock)});
     }
-    WAIT_UNTIL(washes.count() == 3, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(washes.count() == 3, 5000);
     // Another combination of the same letter is not the hot key.
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+w")});
     QTest::qWait(300);
@@ -149,7 +146,7 @@ TEST_F(X11Test, AHeldKeyWashesOnceWhateverItsAutoRepeat) {
     QTest::qWait(300);
     EXPECT_EQ(washes.count(), 1);
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
-    WAIT_UNTIL(washes.count() == 2, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(washes.count() == 2, 5000);
 }
 
 TEST_F(X11Test, StoredShortcutRegistersAtStartUpAndItsPressWashes) {
@@ -163,7 +160,7 @@ TEST_F(X11Test, StoredShortcutRegistersAtStartUpAndItsPressWashes) {
     EXPECT_TRUE(form.applicationHotKey()->active());
     QSignalSpy washes(form.applicationHotKey(), &ApplicationHotKey::hotKey);
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+w")});
-    WAIT_UNTIL(washes.count() == 1, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(washes.count() == 1, 5000);
     EXPECT_TRUE(boxes.seen.empty());
 }
 
@@ -186,7 +183,7 @@ TEST_F(X11Test, KeyHeldByAnotherClientIsRefusedButStoredAndAFreeKeyThenWorks) {
     EXPECT_EQ(storedShortcut(), 0xC045);
     QSignalSpy washes(form.applicationHotKey(), &ApplicationHotKey::hotKey);
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+e")});
-    WAIT_UNTIL(washes.count() == 1, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(washes.count() == 1, 5000);
 }
 
 TEST_F(X11Test, PartlyRefusedGrabReleasesTheVariantsItTook) {
@@ -233,7 +230,7 @@ protected:
         const QRect place = icon()->geometry();
         return TrayIcon::trayAvailable() && place.width() > 0 && place.topLeft() != QPoint(0, 0);
     }
-    void waitForDock() { WAIT_UNTIL(docked(), 10000); }
+    void waitForDock() { ASSERT_EVENTUALLY_TRUE_WITHIN(docked(), 10000); }
     bool centred() {
         const QRect screen = form.screen()->availableGeometry();
         return (form.geometry().center() - screen.center()).manhattanLength() <= 2;
@@ -249,7 +246,7 @@ TEST_F(TrayX11Test, StartsHiddenOnlyWhenATrayHostRuns) {
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(icon()->isVisible());
     form.showAtStart(false);
-    WAIT_UNTIL(form.isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form.isVisible(), 5000);
     EXPECT_TRUE(centred());
 }
 
@@ -257,9 +254,9 @@ TEST_F(TrayX11Test, RightClickShowsTheMenuAndAClickElsewhereClosesIt) {
     form.FormCreate();
     waitForDock();
     clickAt(icon()->geometry().center(), 3);
-    WAIT_UNTIL(form.trayIcon()->menu()->isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form.trayIcon()->menu()->isVisible(), 5000);
     clickAt({300, 600}, 1);
-    WAIT_UNTIL(!form.trayIcon()->menu()->isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(!form.trayIcon()->menu()->isVisible(), 5000);
 }
 
 TEST_F(TrayX11Test, DoubleClickShowsTheHiddenWindowCentred) {
@@ -267,7 +264,7 @@ TEST_F(TrayX11Test, DoubleClickShowsTheHiddenWindowCentred) {
     waitForDock();
     ASSERT_FALSE(form.isVisible());
     clickAt(icon()->geometry().center(), 1, 2);
-    WAIT_UNTIL(form.isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form.isVisible(), 5000);
     EXPECT_TRUE(centred());
 }
 
@@ -277,11 +274,11 @@ TEST_F(TrayX11Test, MinimiseHidesIntoTheTrayAndExitEndsWhileHidden) {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(form.minimiseArea(), Qt::LeftButton);
-    WAIT_UNTIL(!form.isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(!form.isVisible(), 5000);
 
     clickAt(icon()->geometry().center(), 3);
     QMenu* menu = form.trayIcon()->menu();
-    WAIT_UNTIL(menu->isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(menu->isVisible(), 5000);
     const QPoint exitPoint =
         menu->mapToGlobal(menu->actionGeometry(form.trayIcon()->exitItem()).center());
     bool triggered = false;
@@ -290,12 +287,12 @@ TEST_F(TrayX11Test, MinimiseHidesIntoTheTrayAndExitEndsWhileHidden) {
     // As a user does: onto the item, and click once it is highlighted.
     xdotool({QStringLiteral("mousemove"), QString::number(exitPoint.x()),
              QString::number(exitPoint.y())});
-    WAIT_UNTIL(menu->activeAction() == form.trayIcon()->exitItem(), 5000)
+    ASSERT_EVENTUALLY_TRUE_WITHIN(menu->activeAction() == form.trayIcon()->exitItem(), 5000)
         << " visible " << menu->isVisible() << " popup "
         << (QApplication::activePopupWidget() == menu) << " grabber "
         << (QWidget::mouseGrabber() == menu);
     xdotool({QStringLiteral("click"), QStringLiteral("1")});
-    WAIT_UNTIL(form.closeSequenceDone(), 5000)
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form.closeSequenceDone(), 5000)
         << " menu at " << menu->geometry().x() << "," << menu->geometry().y() << " "
         << menu->geometry().width() << "x" << menu->geometry().height() << " exit point "
         << exitPoint.x() << "," << exitPoint.y() << " visible " << menu->isVisible()
@@ -313,9 +310,9 @@ TEST_F(TrayX11Test, MinimiseFromTheWindowManagerAlsoHidesIntoTheTray) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QTest::qWait(300); // let the window manager take the window over
     xdotool({QStringLiteral("windowminimize"), QString::number(form.winId())});
-    WAIT_UNTIL(!form.isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(!form.isVisible(), 5000);
     form.trayIcon()->showItem()->trigger();
-    WAIT_UNTIL(form.isVisible() && !form.isMinimized(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form.isVisible() && !form.isMinimized(), 5000);
     EXPECT_TRUE(centred());
 }
 
@@ -335,7 +332,7 @@ TEST_F(TrayX11Test, IconReturnsWhenTheTrayHostRestarts) {
     const qint64 host = trayHostPid();
     ASSERT_GT(host, 0);
     ASSERT_EQ(::kill(static_cast<pid_t>(host), SIGTERM), 0);
-    WAIT_UNTIL(!TrayIcon::trayAvailable(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(!TrayIcon::trayAvailable(), 5000);
     // The new host outlives the test on purpose: it ends with the display, as the first would.
     // Its output goes nowhere, so that nothing waits for it to close.
     QProcess newHost;
@@ -352,7 +349,7 @@ TEST_F(TrayX11Test, IconReturnsWhenTheTrayHostRestarts) {
     ASSERT_TRUE(newHost.startDetached());
     waitForDock();
     clickAt(icon()->geometry().center(), 3);
-    WAIT_UNTIL(form.trayIcon()->menu()->isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form.trayIcon()->menu()->isVisible(), 5000);
     form.trayIcon()->menu()->hide();
 }
 

@@ -9,6 +9,7 @@
 #include "app/OptionsPage.h"
 #include "app/SettingsClass.h"
 #include "fakes/FakePlatform.h"
+#include "support/Eventually.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -22,9 +23,6 @@ namespace brenvik {
 namespace {
 
 using namespace platform;
-
-#define WAIT_UNTIL(condition, milliseconds)                                                        \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (condition); }, milliseconds)) << #condition
 
 // Orders to the test backend: how to answer a binding, and key presses.
 class Backend {
@@ -84,24 +82,24 @@ protected:
     void TearDown() override {
         // Each test leaves the desktop as it found it: the form's end gives its session back.
         form.applicationHotKey()->activate(0);
-        WAIT_UNTIL(backend.openSessions() == 0u, 5000);
+        ASSERT_EVENTUALLY_TRUE_WITHIN(backend.openSessions() == 0u, 5000);
     }
 };
 
 TEST_F(PortalHotKeyTest, RegisteredKeyIsBoundAsAskedAndAHeldKeyWashesOnce) {
     registerCode(0xC057); // Ctrl+Alt+W
-    WAIT_UNTIL(hotKey()->active(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(hotKey()->active(), 5000);
     EXPECT_EQ(backend.requestedTriggers(), QStringList{QStringLiteral("CTRL+ALT+w")});
     EXPECT_TRUE(boxes.seen.empty());
 
     QSignalSpy washes(hotKey(), &ApplicationHotKey::hotKey);
     ASSERT_EQ(backend.press(30), 1u); // about a second of auto-repeat
-    WAIT_UNTIL(washes.count() >= 1, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(washes.count() >= 1, 5000);
     QTest::qWait(300);
     EXPECT_EQ(washes.count(), 1);
     // Let go, the next press is a press of its own.
     ASSERT_EQ(backend.press(0), 1u);
-    WAIT_UNTIL(washes.count() == 2, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(washes.count() == 2, 5000);
 }
 
 TEST_F(PortalHotKeyTest, TheDesktopsAnswerIsToldAsItIs) {
@@ -123,11 +121,11 @@ TEST_F(PortalHotKeyTest, TheDesktopsAnswerIsToldAsItIs) {
         backend.answerWith(QLatin1String(c.answer));
         boxes.seen.clear();
         registerCode(0xC057);
-        WAIT_UNTIL(backend.requestedTriggers().size() >= 1, 5000);
+        ASSERT_EVENTUALLY_TRUE_WITHIN(backend.requestedTriggers().size() >= 1, 5000);
         if (c.box.isEmpty())
-            WAIT_UNTIL(hotKey()->active(), 5000);
+            ASSERT_EVENTUALLY_TRUE_WITHIN(hotKey()->active(), 5000);
         else
-            WAIT_UNTIL(!boxes.seen.empty(), 5000);
+            ASSERT_EVENTUALLY_TRUE_WITHIN(!boxes.seen.empty(), 5000);
         QTest::qWait(200);
         EXPECT_EQ(hotKey()->active(), c.active) << c.answer;
         ASSERT_EQ(boxes.seen.size(), c.box.isEmpty() ? 0u : 1u) << c.answer;
@@ -144,24 +142,25 @@ TEST_F(PortalHotKeyTest, TheDesktopsAnswerIsToldAsItIs) {
 
 TEST_F(PortalHotKeyTest, AnotherKeyReplacesTheSessionAndAnEmptyBoxEndsIt) {
     registerCode(0xC057);
-    WAIT_UNTIL(hotKey()->active(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(hotKey()->active(), 5000);
     registerCode(0x4074); // Ctrl+F5
-    WAIT_UNTIL(hotKey()->active() && backend.requestedTriggers().size() == 2, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(hotKey()->active() && backend.requestedTriggers().size() == 2,
+                                  5000);
     EXPECT_EQ(backend.requestedTriggers().last(), QStringLiteral("CTRL+F5"));
-    WAIT_UNTIL(backend.openSessions() == 1u, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(backend.openSessions() == 1u, 5000);
     registerCode(0);
-    WAIT_UNTIL(backend.openSessions() == 0u, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(backend.openSessions() == 0u, 5000);
     EXPECT_TRUE(boxes.seen.empty());
 }
 
 TEST_F(PortalHotKeyTest, StoredShortcutRegistersAtStartUpAndWashes) {
     storeShortcut(0x8074); // Alt+F5
     form.FormCreate();
-    WAIT_UNTIL(hotKey()->active(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(hotKey()->active(), 5000);
     EXPECT_EQ(backend.requestedTriggers(), QStringList{QStringLiteral("ALT+F5")});
     QSignalSpy washes(hotKey(), &ApplicationHotKey::hotKey);
     ASSERT_EQ(backend.press(0), 1u);
-    WAIT_UNTIL(washes.count() == 1, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(washes.count() == 1, 5000);
     EXPECT_TRUE(boxes.seen.empty());
     form.FormCloseQuery();
 }
@@ -170,7 +169,7 @@ TEST_F(PortalHotKeyTest, AtStartUpADeclinedKeyIsQuiet) {
     backend.answerWith(QStringLiteral("decline"));
     storeShortcut(0xC057);
     form.FormCreate();
-    WAIT_UNTIL(backend.requestedTriggers().size() == 1, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(backend.requestedTriggers().size() == 1, 5000);
     QTest::qWait(300);
     EXPECT_FALSE(hotKey()->active());
     EXPECT_TRUE(boxes.seen.empty());
@@ -182,7 +181,7 @@ class PortalWithoutShortcutsTest : public PortalTest {};
 
 TEST_F(PortalWithoutShortcutsTest, RegisteringSaysSoAndAStartDoesNot) {
     registerCode(0xC057);
-    WAIT_UNTIL(!boxes.seen.empty(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(!boxes.seen.empty(), 5000);
     EXPECT_EQ(boxes.seen[0].title, QStringLiteral("Information"));
     EXPECT_EQ(boxes.seen[0].text, Unavailable);
     EXPECT_FALSE(hotKey()->active());

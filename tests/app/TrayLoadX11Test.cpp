@@ -6,6 +6,7 @@
 #include "app/TrayIcon.h"
 #include "app/TrayLoadIcon.h"
 #include "fakes/FakePlatform.h"
+#include "support/Eventually.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -16,9 +17,6 @@
 
 namespace brenvik {
 namespace {
-
-#define WAIT_UNTIL(condition, milliseconds)                                                        \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (condition); }, milliseconds)) << #condition
 
 // scripts/with-x.sh docks the tray host at the top of the screen, 32 pixels high.
 constexpr int TrayStripHeight = 40;
@@ -36,7 +34,7 @@ protected:
         setLoad(40);
         form.FormCreate();
         form.MemoryTimer.setInterval(50);
-        WAIT_UNTIL(docked(), 10000);
+        ASSERT_EVENTUALLY_TRUE_WITHIN(docked(), 10000);
     }
     void setLoad(int percent) {
         auto& memory = fake->fakeSystem().memory;
@@ -93,7 +91,7 @@ TEST_F(TrayLoadX11Test, DockedIconChangesColourWhenTheLoadCrossesALevel) {
 TEST_F(TrayLoadX11Test, UntickingTheOptionBringsBackTheProgramIcon) {
     waitForLevel(LoadLevel::Normal);
     form.optionsPage()->memoryLoadInTrayBox()->setChecked(false);
-    WAIT_UNTIL(pixelsOf(loadLevelColour(LoadLevel::Normal)) == 0, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(pixelsOf(loadLevelColour(LoadLevel::Normal)) == 0, 5000);
     const QImage program = onScreen();
     // The program's picture is there, not an empty slot, and the ticks leave it alone.
     setLoad(95);
@@ -128,7 +126,7 @@ TEST_F(TrayLoadX11Test, SingleClickOnTheDockedIconDoesNotShowTheWindow) {
                           {QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
                            QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}),
         0);
-    WAIT_UNTIL(form.isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form.isVisible(), 5000);
 }
 
 } // namespace

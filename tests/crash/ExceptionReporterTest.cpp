@@ -32,6 +32,13 @@ protected:
         chmod((folder / "xdg-email").c_str(), 0755);
         home.setEnv("PATH", folder.string());
     }
+    // Present: the stand-in above; absent: for this case alone, a PATH that finds none.
+    void mailerOnPath(bool present, test::TempHome& caseHome) {
+        if (present)
+            provideMailer();
+        else
+            caseHome.setEnv("PATH", (caseHome.root() / "empty").string());
+    }
     static std::exception_ptr caught(void (*fault)()) {
         try {
             fault();
@@ -85,10 +92,7 @@ TEST_F(ExceptionReporterTest, SendsOnlyWhileAModeIsOnAndAMailerIsInstalled) {
           Case{"no mail program", 1, 1, false, false}}) {
         SCOPED_TRACE(c.name);
         test::TempHome caseHome;
-        if (c.mailer)
-            provideMailer();
-        else
-            caseHome.setEnv("PATH", (caseHome.root() / "empty").string());
+        mailerOnPath(c.mailer, caseHome);
         fake->fakeShell().calls.clear();
         reporter.setNotification([&](ExceptionRecord& record, bool&) {
             record.options->emailSendMode = c.email;
@@ -121,10 +125,7 @@ TEST_F(ExceptionReporterTest, AReportNoMailProgramTookIsPointedOutToTheUser) {
                           Case{"sending declined", false, false, 0, false}}) {
         SCOPED_TRACE(c.name);
         test::TempHome caseHome;
-        if (c.mailer)
-            provideMailer();
-        else
-            caseHome.setEnv("PATH", (caseHome.root() / "empty").string());
+        mailerOnPath(c.mailer, caseHome);
         fake->fakeShell().result = c.mailerStarts;
         reporter.setNotification([&](ExceptionRecord& record, bool&) {
             record.options->emailSendMode = c.modes;

@@ -48,33 +48,40 @@ double shareShowingThePicture(const QImage& screen, const QImage& picture) {
     return static_cast<double>(matching) / samples;
 }
 
-TEST(SplashX11, ShowsItsPictureWhileTheStartUpBlocks) {
+// A form whose splash shows at creation, with a hook into the start-up's first memory reading.
+class SplashX11 : public ::testing::Test {
+protected:
     test::FakePlatformScope fake;
-    auto* hook = new ReadingHook;
-    fake->system.reset(hook);
+    ReadingHook* hook = installedHook();
     TMainForm form;
-    form.setSplashOnCreation(true, std::chrono::milliseconds(0));
-    QImage screen;
-    hook->onRead = [&] {
-        // Straight from the X server: nothing here lets the program handle an event.
+
+    SplashX11() { form.setSplashOnCreation(true, std::chrono::milliseconds(0)); }
+
+    ReadingHook* installedHook() {
+        auto* installed = new ReadingHook;
+        fake->system.reset(installed);
+        return installed;
+    }
+    // Straight from the X server: nothing here lets the program handle an event.
+    QImage splashAreaOnScreen() {
         const QPoint place = form.splashScreen()->geometry().topLeft();
-        screen = QGuiApplication::primaryScreen()
-                     ->grabWindow(0, place.x(), place.y(), 500, 304)
-                     .toImage();
-    };
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, place.x(), place.y(), 500, 304)
+            .toImage();
+    }
+};
+
+TEST_F(SplashX11, ShowsItsPictureWhileTheStartUpBlocks) {
+    QImage screen;
+    hook->onRead = [&] { screen = splashAreaOnScreen(); };
     form.FormCreate();
     ASSERT_FALSE(screen.isNull());
     EXPECT_GT(shareShowingThePicture(screen, form.splashScreen()->picture().toImage()), 0.9);
 }
 
-TEST(SplashX11, ShowsItsPictureWhenMappedAgainWhileTheStartUpBlocks) {
+TEST_F(SplashX11, ShowsItsPictureWhenMappedAgainWhileTheStartUpBlocks) {
     // A window manager that starts late, or maps the window again, exposes it while the start-up
     // handles no events: the picture must still show.
-    test::FakePlatformScope fake;
-    auto* hook = new ReadingHook;
-    fake->system.reset(hook);
-    TMainForm form;
-    form.setSplashOnCreation(true, std::chrono::milliseconds(0));
     double shown = 0;
     hook->onRead = [&] {
         xcb_connection_t* connection =
@@ -83,15 +90,11 @@ TEST(SplashX11, ShowsItsPictureWhenMappedAgainWhileTheStartUpBlocks) {
         xcb_unmap_window(connection, window);
         xcb_map_window(connection, window);
         xcb_flush(connection);
-        const QPoint place = form.splashScreen()->geometry().topLeft();
         const QImage picture = form.splashScreen()->picture().toImage();
         // The window manager maps it in its own time.
         for (int attempt = 0; attempt < 60 && shown <= 0.9; ++attempt) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            shown = shareShowingThePicture(QGuiApplication::primaryScreen()
-                                               ->grabWindow(0, place.x(), place.y(), 500, 304)
-                                               .toImage(),
-                                           picture);
+            shown = shareShowingThePicture(splashAreaOnScreen(), picture);
         }
     };
     form.FormCreate();

@@ -12,20 +12,11 @@ brenvikctl_built=$3
 [ -n "${DISPLAY:-}" ] || { echo "e2e: needs an X server (run under scripts/with-x.sh)" >&2; exit 1; }
 
 # --- the fresh home -----------------------------------------------------------------------------
-work=$(mktemp -d /tmp/brenvik-e2e-XXXXXX)
-program_dir=$work/program
-export HOME=$work/home
-export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share
-export XDG_STATE_HOME=$HOME/.local/state XDG_CACHE_HOME=$HOME/.cache
-export XDG_CONFIG_DIRS=$work/etc-xdg XDG_DATA_DIRS=$work/share
-mkdir -p "$program_dir" "$XDG_CONFIG_HOME/brenvik" "$XDG_CONFIG_HOME/autostart" "$XDG_DATA_HOME" \
-  "$XDG_STATE_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_DIRS" "$XDG_DATA_DIRS" "$work/bin" "$work/shots"
-# The program's store lands beside the executable: a copy in the program folder keeps it out of
-# the build tree. brenvikctl sits beside it so that it reads the same store.
-cp "$brenvik_built" "$program_dir/brenvik"
-cp "$brenvikctl_built" "$program_dir/brenvikctl"
-hive=$XDG_CONFIG_HOME/brenvik/HKEY_LOCAL_MACHINE.reg
-store=$program_dir/startup.dat
+. "$(dirname "$0")/../support/fresh-home.sh"
+. "$(dirname "$0")/../support/x-windows.sh"
+fresh_home e2e
+mkdir -p "$work/bin" "$work/shots"
+install_program "$brenvik_built" "$brenvikctl_built"
 # Whatever the program hands to the desktop is recorded instead of started.
 launched=$work/launched
 for stub in xdg-open timeshift-launcher; do
@@ -33,18 +24,6 @@ for stub in xdg-open timeshift-launcher; do
   chmod +x "$work/bin/$stub"
 done
 export PATH=$work/bin:$PATH BROWSER=true
-
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do
-    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  if [ "${E2E_KEEP:-0}" = 1 ]; then echo "e2e: kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT INT TERM
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -54,23 +33,8 @@ die() {
   exit 1
 }
 note() { echo "e2e[$case_name]: $*"; }
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
-wait_for() {
-  local limit=$1
-  shift
-  local end=$((SECONDS + limit))
-  while ! "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
 
 # --- the program --------------------------------------------------------------------------------
-without_splash() {
-  printf '%s\n\n%s\n%s\n' 'Brenvik Registry Hive Version 1' \
-    '[HKEY_LOCAL_MACHINE\Software\Orlevo\Brenvik\Settings]' '"ShowSplashOnStartup"=dword:00000000' \
-    >"$hive"
-}
 app=
 window=
 start_app() {
@@ -90,20 +54,7 @@ wait_window() {
   window=$(main_window)
   sleep 0.5 # let the first paint land
 }
-running() { kill -0 "$app" 2>/dev/null && [ "$(awk '{ print $3 }' "/proc/$app/stat")" != Z ]; }
-wait_ended() { # the program ended by itself and was reaped
-  wait_for "${1:-30}" bash -c "! kill -0 $app 2>/dev/null || grep -q '^State:.*Z' /proc/$app/status" ||
-    return 1
-  wait "$app" 2>/dev/null
-  return 0
-}
-window_geometry() { # WINDOW: X Y W H of its client area on the screen
-  [ -n "$1" ] || return 1 # without an id xwininfo would wait for a click
-  # xwininfo, as xdotool counts a window manager's frame into the place of decorated windows.
-  xwininfo -id "$1" | awk '
-    /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
-    /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'
-}
+running() { alive "$app"; }
 geometry() { window_geometry "$window"; }
 click() { # X Y in the main window's own coordinates [BUTTON]
   local x y w h
@@ -166,14 +117,7 @@ set_wash_size() {
 }
 CleanNowX=708
 CleanNowY=507
-splash() { # the splash window of the running copy, while it shows
-  local id w h
-  for id in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
-    read -r _ _ w h < <(window_geometry "$id") || continue
-    [ "$w x $h" = "500 x 304" ] && { echo "$id"; return 0; }
-  done
-  return 1
-}
+splash() { window_of_size 500 304; } # the splash window of the running copy, while it shows
 first_window() { # NAME: the first shown window of that title; fails when there is none
   local id
   id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)

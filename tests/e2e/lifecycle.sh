@@ -9,34 +9,13 @@ case_name=$1
 brenvik_built=$2
 splash_picture=$3
 
-work=$(mktemp -d /tmp/brenvik-life-XXXXXX)
-program_dir=$work/program
-export HOME=$work/home
-export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share
-export XDG_STATE_HOME=$HOME/.local/state XDG_CACHE_HOME=$HOME/.cache
-export XDG_CONFIG_DIRS=$work/etc-xdg XDG_DATA_DIRS=$work/share XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$program_dir" "$XDG_CONFIG_HOME/brenvik" "$XDG_CONFIG_HOME/autostart" "$XDG_DATA_HOME" \
-  "$XDG_STATE_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_DIRS" "$XDG_DATA_DIRS" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+. "$(dirname "$0")/../support/fresh-home.sh"
+. "$(dirname "$0")/../support/x-windows.sh"
+fresh_home lifecycle
+private_runtime
 unset WAYLAND_DISPLAY
-cp "$brenvik_built" "$program_dir/brenvik"
-hive=$XDG_CONFIG_HOME/brenvik/HKEY_LOCAL_MACHINE.reg
-store=$program_dir/startup.dat
-
-pids=()
+install_program "$brenvik_built"
 app=
-cleanup() {
-  # The program first, then the desktop it ran on.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    pid=${pids[i]}
-    kill "$pid" 2>/dev/null
-    for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  if [ "${E2E_KEEP:-0}" = 1 ]; then echo "lifecycle: kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT INT TERM
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -44,15 +23,6 @@ die() {
   echo "FAIL: $*" >&2
   [ -n "${DISPLAY:-}" ] && import -window root "$work/failed.png" 2>/dev/null # kept with E2E_KEEP=1
   exit 1
-}
-wait_for() { # SECONDS COMMAND...: polls until the command succeeds
-  local limit=$1
-  shift
-  local end=$((SECONDS + limit))
-  while ! "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
 }
 
 # --- a desktop of the case's own ------------------------------------------------------------------
@@ -79,12 +49,6 @@ desktop() { # wm|bare: Xvfb with the tray host, and openbox for "wm"
 }
 
 # --- the program ------------------------------------------------------------------------------------
-settings() { # LINE...: the settings key holds these values
-  { printf '%s\n\n%s\n' 'Brenvik Registry Hive Version 1' \
-    '[HKEY_LOCAL_MACHINE\Software\Orlevo\Brenvik\Settings]'
-    printf '%s\n' "$@"; } >"$hive"
-}
-NoSplash='"ShowSplashOnStartup"=dword:00000000'
 autostart_entry() {
   printf '[Desktop Entry]\nType=Application\nName=Life Sync\nExec=life-sync\n' \
     >"$XDG_CONFIG_HOME/autostart/life-sync.desktop"
@@ -93,20 +57,6 @@ start_app() {
   "$program_dir/brenvik" >>"$work/brenvik.log" 2>&1 &
   app=$!
   pids+=("$app")
-}
-geometry_of() { # WINDOW: X Y W H of its client area on the screen
-  [ -n "$1" ] || return 1
-  xwininfo -id "$1" | awk '
-    /Absolute upper-left X:/ { x = $NF } /Absolute upper-left Y:/ { y = $NF }
-    /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'
-}
-window_of_size() { # W H: a shown window of the program of that size
-  local id w h
-  for id in $(xdotool search --onlyvisible --pid "$app" 2>/dev/null); do
-    read -r _ _ w h < <(geometry_of "$id") || continue
-    [ "$w $h" = "$1 $2" ] && { echo "$id"; return 0; }
-  done
-  return 1
 }
 main_window() { window_of_size 774 596; }
 splash() { window_of_size 500 304; }
@@ -159,7 +109,7 @@ splash_case() { # wm|bare
     sleep "$delay"
     kill -STOP "$app"
     if viewable "$id"; then
-      [ -n "${x:-}" ] || read -r x y w h < <(geometry_of "$id")
+      [ -n "${x:-}" ] || read -r x y w h < <(window_geometry "$id")
       shot=$work/shot-${#shots[@]}.png
       import -silent -window root "$shot" 2>/dev/null && shots+=("$shot")
     fi
@@ -191,7 +141,7 @@ case_tray_start() {
   icon=$(tray_icon)
   xdotool mousemove ${icon% *} ${icon#* } sleep 1 click --repeat 2 --delay 80 1
   wait_for 10 main_window || die "a double-click on the tray icon did not show the window"
-  read -r x y w h < <(geometry_of "$(main_window)")
+  read -r x y w h < <(window_geometry "$(main_window)")
   read -r sw sh < <(xdotool getdisplaygeometry)
   [ $((x + w / 2 - sw / 2)) -le 2 ] && [ $((sw / 2 - x - w / 2)) -le 2 ] ||
     fail "the window showed at $x,$y, not centred"
@@ -216,7 +166,7 @@ ending_case() { # DESCRIPTION COMMAND...: the command ends the program, which sa
 }
 click_window() { # X Y in the main window
   local x y w h
-  read -r x y w h < <(geometry_of "$window")
+  read -r x y w h < <(window_geometry "$window")
   xdotool mousemove $((x + $1)) $((y + $2)) sleep 0.2 click 1
 }
 # The close area is 739,19 21 x 21; the red cross 742,11 14 x 14 lies above its top.
@@ -234,13 +184,13 @@ case_right_drag() {
   start_app
   wait_window
   local x0 y0 x1 y1 x2 y2 w h
-  read -r x0 y0 w h < <(geometry_of "$window")
+  read -r x0 y0 w h < <(window_geometry "$window")
   xdotool mousemove $((x0 + 300)) $((y0 + 60)) sleep 0.2 mousedown 3 sleep 0.2
   for step in 1 2 3 4 5 6 7 8 9 10; do
     xdotool mousemove $((x0 + 300 + step * 10)) $((y0 + 60 + step * 8)) sleep 0.05
   done
   xdotool sleep 0.2 mouseup 3 sleep 0.3
-  read -r x1 y1 w h < <(geometry_of "$window")
+  read -r x1 y1 w h < <(window_geometry "$window")
   [ $((x1 - x0)) -ge 90 ] && [ $((x1 - x0)) -le 110 ] && [ $((y1 - y0)) -ge 70 ] &&
     [ $((y1 - y0)) -le 90 ] || fail "a right-button drag by 100,80 moved the window from $x0,$y0 to $x1,$y1"
   # Released: the window stays where it is while the pointer goes on.
@@ -248,7 +198,7 @@ case_right_drag() {
     xdotool mousemove $((x0 + 400 + step * 20)) $((y0 + 140 + step * 20)) sleep 0.05
   done
   sleep 0.5
-  read -r x2 y2 w h < <(geometry_of "$window")
+  read -r x2 y2 w h < <(window_geometry "$window")
   [ "$x2 $y2" = "$x1 $y1" ] || fail "the window went on following the pointer after the release ($x1,$y1 -> $x2,$y2)"
 }
 

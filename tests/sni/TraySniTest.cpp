@@ -7,6 +7,7 @@
 #include "app/TrayIcon.h"
 #include "app/TrayLoadIcon.h"
 #include "fakes/FakePlatform.h"
+#include "support/Eventually.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -20,10 +21,6 @@
 
 namespace brenvik {
 namespace {
-
-// Qt's QTRY macros only return on failure outside a Qt test run: a timeout must fail the test.
-#define WAIT_UNTIL(condition, milliseconds)                                                        \
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (condition); }, milliseconds)) << #condition
 
 struct Reply {
     bool ok = false;
@@ -122,7 +119,7 @@ protected:
         form = std::make_unique<TMainForm>();
         form->FormCreate();
         ASSERT_TRUE(form->trayIcon()->onStatusNotifierHost());
-        WAIT_UNTIL(!(item = registeredItem()).service.isEmpty(), 10000);
+        ASSERT_EVENTUALLY_TRUE_WITHIN(!(item = registeredItem()).service.isEmpty(), 10000);
     }
     void setLoad(int percent) {
         auto& memory = fake->fakeSystem().memory;
@@ -137,7 +134,7 @@ TEST_F(TraySniTest, ActivateShowsTheWindowAndSecondaryActivateDoesNothing) {
     QTest::qWait(200);
     EXPECT_FALSE(form->isVisible());
     ASSERT_TRUE(callItem(item, "Activate", {QStringLiteral("5"), QStringLiteral("5")}).ok);
-    WAIT_UNTIL(form->isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form->isVisible(), 5000);
     EXPECT_FALSE(form->isMinimized());
 }
 
@@ -146,7 +143,7 @@ TEST_F(TraySniTest, ActivateShowsTheWindowAndSecondaryActivateDoesNothing) {
 TEST_F(TraySniTest, ContextMenuPopsTheMenuAndTheExportedShowEntryWorks) {
     QMenu* menu = form->trayIcon()->menu();
     ASSERT_TRUE(callItem(item, "ContextMenu", {QStringLiteral("40"), QStringLiteral("40")}).ok);
-    WAIT_UNTIL(menu->isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(menu->isVisible(), 5000);
     menu->hide();
 
     const Reply menuPath = itemProperty(item, "Menu");
@@ -173,21 +170,21 @@ TEST_F(TraySniTest, ContextMenuPopsTheMenuAndTheExportedShowEntryWorks) {
                            showMatch.captured(1), QStringLiteral("clicked"), QStringLiteral("<0>"),
                            QStringLiteral("0")})
                     .ok);
-    WAIT_UNTIL(form->isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form->isVisible(), 5000);
 }
 
 // The picture the host draws follows the load's level; unticked, the program's icon returns.
 TEST_F(TraySniTest, IconPixmapShowsTheLoadLevelAndTheProgramIconWhenSwitchedOff) {
     const QString normal = argbBytes(loadLevelColour(LoadLevel::Normal));
     const QString critical = argbBytes(loadLevelColour(LoadLevel::Critical));
-    WAIT_UNTIL(itemProperty(item, "IconPixmap").text.contains(normal), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(itemProperty(item, "IconPixmap").text.contains(normal), 5000);
     EXPECT_TRUE(itemProperty(item, "ToolTip").text.contains(QStringLiteral("(40 %)")));
     setLoad(95);
     form->MemoryTimer.setInterval(50);
-    WAIT_UNTIL(itemProperty(item, "IconPixmap").text.contains(critical), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(itemProperty(item, "IconPixmap").text.contains(critical), 5000);
     EXPECT_TRUE(itemProperty(item, "ToolTip").text.contains(QStringLiteral("(95 %)")));
     form->optionsPage()->memoryLoadInTrayBox()->setChecked(false);
-    WAIT_UNTIL(!itemProperty(item, "IconPixmap").text.contains(critical), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(!itemProperty(item, "IconPixmap").text.contains(critical), 5000);
     EXPECT_FALSE(itemProperty(item, "IconPixmap").text.contains(normal));
 }
 
@@ -201,22 +198,22 @@ TEST_F(TraySniTest, ItemRegistersAgainWhenTheWatcherAndHostRestart) {
     ASSERT_EQ(QProcess::execute(QStringLiteral("kill"),
                                 {QString::fromLatin1(hostPid), QString::fromLatin1(watcherPid)}),
               0);
-    WAIT_UNTIL(!watcherProperty("RegisteredStatusNotifierItems").ok, 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(!watcherProperty("RegisteredStatusNotifierItems").ok, 5000);
 
     // Owned by the application: they live until the end of the run, when the bus goes too.
     auto* watcher = new QProcess(QCoreApplication::instance());
     watcher->start(QStringLiteral("status-notifier-watcher"), {});
-    WAIT_UNTIL(!(item = registeredItem()).service.isEmpty(), 10000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(!(item = registeredItem()).service.isEmpty(), 10000);
     auto* host = new QProcess(QCoreApplication::instance());
     host->start(QStringLiteral("gtk-sni-tray-standalone"), {QStringLiteral("--top")});
-    WAIT_UNTIL(hostRegistered(), 10000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(hostRegistered(), 10000);
 
     // The item may register more than once while the watcher starts: whichever is listed answers.
-    WAIT_UNTIL(
+    ASSERT_EVENTUALLY_TRUE_WITHIN(
         callItem(item = registeredItem(), "Activate", {QStringLiteral("5"), QStringLiteral("5")})
             .ok,
         10000);
-    WAIT_UNTIL(form->isVisible(), 5000);
+    ASSERT_EVENTUALLY_TRUE_WITHIN(form->isVisible(), 5000);
     // It comes back with the load, not a blank or the program's picture.
     EXPECT_TRUE(itemProperty(item, "IconPixmap")
                     .text.contains(argbBytes(loadLevelColour(LoadLevel::Normal))));

@@ -24,23 +24,11 @@ compgen -G '/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so' >/dev/null 
 command -v wl-paste >/dev/null || skip "wl-clipboard is not installed (scripts/setup.sh installs it)"
 
 # --- the fresh home and runtime folder ----------------------------------------------------------
-work=$(mktemp -d /tmp/brenvik-wayland-XXXXXX)
-program_dir=$work/program
-export HOME=$work/home
-export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share
-export XDG_STATE_HOME=$HOME/.local/state XDG_CACHE_HOME=$HOME/.cache
-export XDG_CONFIG_DIRS=$work/etc-xdg XDG_DATA_DIRS=$work/share
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -p "$program_dir" "$XDG_CONFIG_HOME/brenvik" "$XDG_CONFIG_HOME/autostart" "$XDG_DATA_HOME" \
-  "$XDG_STATE_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_DIRS" "$XDG_DATA_DIRS" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-# The store lands beside the executable: a copy in the program folder keeps it out of the build tree.
-cp "$brenvik_built" "$program_dir/brenvik"
-hive=$XDG_CONFIG_HOME/brenvik/HKEY_LOCAL_MACHINE.reg
-store=$program_dir/startup.dat
-printf '%s\n\n%s\n%s\n' 'Brenvik Registry Hive Version 1' \
-  '[HKEY_LOCAL_MACHINE\Software\Orlevo\Brenvik\Settings]' '"ShowSplashOnStartup"=dword:00000000' \
-  >"$hive"
+. "$(dirname "$0")/../support/fresh-home.sh"
+fresh_home wayland
+private_runtime
+install_program "$brenvik_built"
+without_splash
 # A plain background and no panel, so that the window is what stands out on weston's output.
 cat >"$work/weston.ini" <<'EOF'
 [core]
@@ -50,22 +38,6 @@ background-image=/nonexistent
 background-color=0xff204060
 panel-position=none
 EOF
-
-pids=()
-alive() { kill -0 "$1" 2>/dev/null && [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
-cleanup() {
-  # The newest first: the program ends before the compositor it is a client of.
-  local i pid
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    pid=${pids[i]}
-    kill "$pid" 2>/dev/null
-    for _ in $(seq 1 50); do alive "$pid" || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  if [ "${E2E_KEEP:-0}" = 1 ]; then echo "wayland: kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT INT TERM
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -78,16 +50,6 @@ die() {
   exit 1
 }
 note() { echo "wayland[$case_name]: $*"; }
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
-wait_for() {
-  local limit=$1
-  shift
-  local end=$((SECONDS + limit))
-  while ! "$@" >/dev/null 2>&1; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
 
 # --- weston -------------------------------------------------------------------------------------
 socket=brenvik-wayland-$$
@@ -123,12 +85,6 @@ start_app() {
 window_made() { grep -q 'xdg_toplevel@[0-9]*\.set_title("Brenvik")' "$work/brenvik.log"; }
 window_shown() { window_made && grep -q 'wl_surface@[0-9]*\.attach(wl_buffer@' "$work/brenvik.log"; }
 running() { alive "$app"; }
-wait_ended() { # the program ended by itself and was reaped
-  wait_for "${1:-30}" bash -c "! kill -0 $app 2>/dev/null || grep -q '^State:.*Z' /proc/$app/status" ||
-    return 1
-  wait "$app" 2>/dev/null
-  return 0
-}
 
 # --- what weston's output shows (nested cases) --------------------------------------------------
 shot() { # a picture of weston's output; prints its file

@@ -1,5 +1,6 @@
 #include "platform/linux/AutostartKeys.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/AtomicFile.h"
 #include "platform/linux/SearchPath.h"
 
@@ -52,14 +53,6 @@ bool isFile(const fs::path& path) {
     return fs::is_regular_file(path, error);
 }
 
-std::string folded(std::string_view text) {
-    std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
-
 // Desktop file ids in a folder, sorted so that enumeration is stable.
 std::vector<std::string> idsIn(const fs::path& folder) {
     std::vector<std::string> ids;
@@ -82,9 +75,9 @@ fs::path fileOf(const fs::path& folder, std::string_view id) {
 std::optional<std::string> idIn(const fs::path& folder, std::string_view name) {
     if (isFile(fileOf(folder, name)))
         return std::string(name);
-    const std::string wanted = folded(name);
+    const std::string wanted = upperAscii(name);
     for (auto& id : idsIn(folder))
-        if (folded(id) == wanted)
+        if (upperAscii(id) == wanted)
             return id;
     return std::nullopt;
 }
