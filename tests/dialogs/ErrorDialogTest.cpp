@@ -203,7 +203,7 @@ TEST_F(ErrorDialogTest, AFaultThatRepeatsGetsOneDialogAtATime) {
     watcher.start(2);
     test::answerNextDialog<TErrorDialog>([&](TErrorDialog* dialog) {
         first = dialog;
-        QTest::qWaitFor([&] { return faults >= 10; }, 10000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return faults >= 10; }, 10000));
         failing.stop();
         failingToo.stop();
         dontSend(dialog);
